@@ -1,0 +1,37 @@
+# make run   - install what is missing, build, generate the assets, start the game
+# make test  - the same set-up, then every test (end-to-end ones under Xvfb)
+
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: run test build deps sanitize bench format clean
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/zankoruc ]; then cd $(BUILD)/game && exec ../zankoruc; \
+	else echo "The game window is not built yet: the sound engine and its tests are."; fi
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j 2
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B build-asan -DZANKORUC_SANITIZE=ON -DZANKORUC_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ctest --output-on-failure
+
+bench: build
+	tools/run-benchmarks.sh $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) build-asan

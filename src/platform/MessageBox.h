@@ -1,0 +1,22 @@
+#pragma once
+// A modal message box with an OK button. Where no display exists (tests, CI)
+// the message goes to standard error and the call returns at once.
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class Window;
+
+// Modal over `owner` when given, else without an owner window. Texts are UTF-8.
+void ShowMessageBox(const std::string& text, const std::string& caption, Window* owner = nullptr);
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+};
+
+// Tests: every message shown since the last call, oldest first.
+std::vector<ShownMessage> TakeShownMessages();
+
+}  // namespace platform

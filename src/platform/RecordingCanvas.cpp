@@ -1,0 +1,42 @@
+#include "platform/RecordingCanvas.h"
+
+#include "platform/Picture.h"
+
+namespace platform {
+
+void RecordingCanvas::FillBlack(int x, int y, int w, int h) {
+    calls.push_back({DrawCall::Kind::FillBlack, x, y, w, h});
+}
+
+void RecordingCanvas::DrawText(const Font& font, Rgb textColour, Rgb backgroundColour, int x,
+                               int y, const std::string& line) {
+    DrawCall call{DrawCall::Kind::Text, x, y};
+    call.font = font;
+    call.text = textColour;
+    call.background = backgroundColour;
+    call.line = line;
+    calls.push_back(call);
+}
+
+// Like the real canvas, an empty picture draws nothing.
+void RecordingCanvas::DrawPicture(const Picture& picture, int x, int y) {
+    if (!picture.IsNull()) {
+        calls.push_back(
+            {DrawCall::Kind::Picture, x, y, picture.Width(), picture.Height(), &picture});
+    }
+}
+
+void RecordingCanvas::DrawPictureScaled(const Picture& picture, int x, int y, int w, int h) {
+    if (!picture.IsNull()) {
+        calls.push_back({DrawCall::Kind::PictureScaled, x, y, w, h, &picture});
+    }
+}
+
+void RecordingCanvas::DrawPictureBlackTransparent(const Picture& picture, int x, int y, int w,
+                                                  int h) {
+    if (!picture.IsNull()) {
+        calls.push_back({DrawCall::Kind::PictureBlackTransparent, x, y, w, h, &picture});
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,14 @@
+#include "platform/Window.h"
+
+#include <atomic>
+
+namespace platform {
+namespace {
+std::atomic<bool> displayAvailable{false};
+}
+
+bool DisplayAvailable() { return displayAvailable; }
+
+void SetDisplayAvailable(bool available) { displayAvailable = available; }
+
+}  // namespace platform

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project needs, when any is missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
+    libgtkmm-3.0-dev libsdl2-dev libcurl4-openssl-dev
+    libespeak-ng-dev espeak-ng-data librsvg2-common fonts-liberation
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth xdotool sox libsox-fmt-base imagemagick
+    python3 python3-pyatspi at-spi2-core dbus-x11
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
