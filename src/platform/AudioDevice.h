@@ -19,7 +19,7 @@ struct Listener3D {
 };
 
 class AudioDevice {
-public:
+  public:
     // A device on the default output, or null when no output can be opened
     // (no sound card, no audio server): the game then runs silent.
     static std::unique_ptr<AudioDevice> Create();
@@ -36,7 +36,7 @@ public:
     // before the output was opened.
     static AudioMixer* OutputMixer();
 
-private:
+  private:
     AudioDevice() = default;
 };
 

@@ -41,7 +41,7 @@ struct SoundEvent {
 };
 
 class AudioMixer {
-public:
+  public:
     static constexpr int kOutputRate = 48000;
     static constexpr int kPeriodFrames = 256;
     static constexpr size_t kMaxVoices = 1024;
@@ -66,7 +66,7 @@ public:
     // Number of buffers playing now.
     int PlayingCount();
 
-private:
+  private:
     friend class SoundBuffer;
     void RecordLocked(SoundEvent::Kind kind, const Voice& voice, int64_t value);
     void RenderVoiceLocked(Voice& voice, float* out, int frames);

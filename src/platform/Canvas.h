@@ -23,7 +23,7 @@ struct Font {
 };
 
 class Canvas {
-public:
+  public:
     virtual ~Canvas() = default;
     // The client area's size in pixels.
     virtual int ClientWidth() const = 0;
@@ -37,8 +37,7 @@ public:
     // The picture at its own size.
     virtual void DrawPicture(const Picture& picture, int x, int y) = 0;
     // The picture scaled into the rectangle.
-    virtual void DrawPictureScaled(const Picture& picture, int x, int y, int width,
-                                   int height) = 0;
+    virtual void DrawPictureScaled(const Picture& picture, int x, int y, int width, int height) = 0;
     // The picture scaled into the rectangle, its pure black pixels left out.
     virtual void DrawPictureBlackTransparent(const Picture& picture, int x, int y, int width,
                                              int height) = 0;

@@ -23,8 +23,12 @@ void UseManualClock(uint32_t now) {
     manual = true;
 }
 
-void AdvanceManualClock(uint32_t milliseconds) { manualNow += milliseconds; }
+void AdvanceManualClock(uint32_t milliseconds) {
+    manualNow += milliseconds;
+}
 
-void UseRealClock() { manual = false; }
+void UseRealClock() {
+    manual = false;
+}
 
 }  // namespace platform

@@ -37,9 +37,17 @@ bool Picture::Load(const std::string& assetPath) {
     return impl->pixbuf != nullptr;
 }
 
-bool Picture::IsNull() const { return impl->pixbuf == nullptr; }
-int Picture::Width() const { return IsNull() ? 0 : gdk_pixbuf_get_width(impl->pixbuf); }
-int Picture::Height() const { return IsNull() ? 0 : gdk_pixbuf_get_height(impl->pixbuf); }
-void* Picture::NativePixbuf() const { return impl->pixbuf; }
+bool Picture::IsNull() const {
+    return impl->pixbuf == nullptr;
+}
+int Picture::Width() const {
+    return IsNull() ? 0 : gdk_pixbuf_get_width(impl->pixbuf);
+}
+int Picture::Height() const {
+    return IsNull() ? 0 : gdk_pixbuf_get_height(impl->pixbuf);
+}
+void* Picture::NativePixbuf() const {
+    return impl->pixbuf;
+}
 
 }  // namespace platform

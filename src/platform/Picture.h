@@ -8,7 +8,7 @@
 namespace platform {
 
 class Picture {
-public:
+  public:
     Picture();
     ~Picture();
     Picture(const Picture&) = delete;
@@ -23,7 +23,7 @@ public:
     // The GdkPixbuf* behind the picture, for the canvas; null when empty.
     void* NativePixbuf() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl;
 };

@@ -10,7 +10,7 @@ namespace platform {
 
 struct DrawCall {
     enum class Kind { FillBlack, Text, Picture, PictureScaled, PictureBlackTransparent };
-    Kind kind;
+    Kind kind = Kind::FillBlack;
     int x = 0, y = 0, width = 0, height = 0;
     const Picture* picture = nullptr;
     Font font;
@@ -19,7 +19,7 @@ struct DrawCall {
 };
 
 class RecordingCanvas : public Canvas {
-public:
+  public:
     RecordingCanvas(int width, int height) : width(width), height(height) {}
 
     int ClientWidth() const override { return width; }
@@ -29,12 +29,11 @@ public:
                   const std::string& line) override;
     void DrawPicture(const Picture& picture, int x, int y) override;
     void DrawPictureScaled(const Picture& picture, int x, int y, int w, int h) override;
-    void DrawPictureBlackTransparent(const Picture& picture, int x, int y, int w,
-                                     int h) override;
+    void DrawPictureBlackTransparent(const Picture& picture, int x, int y, int w, int h) override;
 
     std::vector<DrawCall> calls;
 
-private:
+  private:
     int width;
     int height;
 };

@@ -15,7 +15,7 @@ class AudioMixer;
 struct Voice;
 
 class SoundBuffer {
-public:
+  public:
     ~SoundBuffer();  // stops the clip and takes it out of the mixer
     SoundBuffer(const SoundBuffer&) = delete;
     SoundBuffer& operator=(const SoundBuffer&) = delete;
@@ -63,7 +63,7 @@ public:
     void SetName(const std::string& name);
     const std::string& Name() const;
 
-private:
+  private:
     friend class AudioMixer;
     SoundBuffer(AudioMixer& mixer, Voice* voice);
 

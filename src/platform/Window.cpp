@@ -7,8 +7,12 @@ namespace {
 std::atomic<bool> displayAvailable{false};
 }
 
-bool DisplayAvailable() { return displayAvailable; }
+bool DisplayAvailable() {
+    return displayAvailable;
+}
 
-void SetDisplayAvailable(bool available) { displayAvailable = available; }
+void SetDisplayAvailable(bool available) {
+    displayAvailable = available;
+}
 
 }  // namespace platform

@@ -6,7 +6,7 @@
 namespace platform {
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
     // Queue a repaint; the window's paint handling runs soon after, on the
     // same thread.

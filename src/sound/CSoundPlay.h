@@ -17,7 +17,7 @@
 #include "platform/Window.h"
 
 class CSoundPlay {
-public:
+  public:
     static constexpr int kSlots = 200;
 
     CSoundPlay();
@@ -51,7 +51,7 @@ public:
 
     int mode = 0;  // 0 = 3D mode, 1 = pan mode; set before InitDevice
 
-private:
+  private:
     struct Slot {
         std::unique_ptr<platform::SoundBuffer> buffer;
         bool has3D = false;  // the buffer's 3D control was obtained

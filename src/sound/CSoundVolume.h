@@ -6,7 +6,7 @@
 #include <vector>
 
 class CSoundVolume {
-public:
+  public:
     static constexpr int kSlots = 200;  // one remembered volume for every sound id
 
     virtual ~CSoundVolume() = default;
