@@ -33,25 +33,50 @@ bool Exists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
-// The entry of `directory` named `name`, exactly or else ignoring ASCII case.
-std::string FindEntry(const std::string& directory, const std::string& name) {
-    std::string exact = directory + "/" + name;
-    if (Exists(exact)) {
-        return exact;
+bool IsRegularFile(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The entries of `directory` named `name`: the exact name first, then those
+// that differ from it in ASCII letter case only.
+std::vector<std::string> MatchingEntries(const std::string& directory, const std::string& name) {
+    std::vector<std::string> matches;
+    if (Exists(directory + "/" + name)) {
+        matches.push_back(directory + "/" + name);
     }
     DIR* dir = opendir(directory.empty() ? "/" : directory.c_str());
     if (dir == nullptr) {
-        return "";
+        return matches;
     }
-    std::string found;
     while (dirent* entry = readdir(dir)) {
-        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
-            found = directory + "/" + entry->d_name;
-            break;
+        if (name != entry->d_name && strcasecmp(entry->d_name, name.c_str()) == 0) {
+            matches.push_back(directory + "/" + entry->d_name);
         }
     }
     closedir(dir);
-    return found;
+    return matches;
+}
+
+// Walks the components from `index` on below `path`. Two folders may differ
+// only in case ("sound" and "Sound"), so each match is tried in turn until
+// one leads to a file.
+std::string Walk(const std::string& path, const std::vector<std::string>& components,
+                 size_t index) {
+    if (index == components.size()) {
+        return IsRegularFile(path) ? path : "";
+    }
+    const std::string& component = components[index];
+    if (component == "." || component == "..") {
+        return Walk(path + "/" + component, components, index + 1);
+    }
+    for (const std::string& match : MatchingEntries(path, component)) {
+        std::string found = Walk(match, components, index + 1);
+        if (!found.empty()) {
+            return found;
+        }
+    }
+    return "";
 }
 
 }  // namespace
@@ -59,24 +84,9 @@ std::string FindEntry(const std::string& directory, const std::string& name) {
 std::string FindAssetFile(const std::string& assetPath) {
     size_t split = assetPath.find('\\');
     if (split == std::string::npos) {
-        return Exists(assetPath) ? assetPath : "";
+        return IsRegularFile(assetPath) ? assetPath : "";
     }
-    std::string path = assetPath.substr(0, split);
-    for (const std::string& component : SplitComponents(assetPath.substr(split))) {
-        if (component == "." || component == "..") {
-            path += "/" + component;  // walked as written, like the original did
-            continue;
-        }
-        path = FindEntry(path, component);
-        if (path.empty()) {
-            return "";
-        }
-    }
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return "";
-    }
-    return path;
+    return Walk(assetPath.substr(0, split), SplitComponents(assetPath.substr(split)), 0);
 }
 
 }  // namespace platform
