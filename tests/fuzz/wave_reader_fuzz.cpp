@@ -1,0 +1,34 @@
+// Fuzz target: any bytes as a ".snz" file, read as the loader reads it, and
+// what it accepts turned into a mixer buffer and played for a period.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/AudioMixer.h"
+#include "platform/MmioFile.h"
+#include "sound/WaveClipReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    platform::MmioFile file;
+    if (!file.OpenMemory(data, size)) {
+        return 0;
+    }
+    WaveClip clip;
+    if (ReadWaveClip(file, clip) != WaveReadResult::Ok) {
+        return 0;
+    }
+    static platform::AudioMixer mixer;
+    platform::BufferDescription description;
+    description.flags = platform::kCapsCtrlFrequency | platform::kCapsCtrlPan | platform::kCapsCtrlVolume;
+    description.bufferBytes = static_cast<uint32_t>(clip.samples.size());
+    description.format = clip.format;
+    auto buffer = mixer.CreateBuffer(description);
+    if (buffer) {
+        buffer->CopyIn(clip.samples.data(), clip.samples.size());
+        buffer->SetFrequency(200000);
+        buffer->Play(true);
+        std::vector<float> out(2 * platform::AudioMixer::kPeriodFrames);
+        mixer.Render(out.data(), platform::AudioMixer::kPeriodFrames);
+    }
+    return 0;
+}
