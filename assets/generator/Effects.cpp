@@ -118,7 +118,7 @@ Samples MakeSwing() {
 }
 
 Samples MakeClang() {
-    const double length = 1.5;
+    const double length = 1.6;
     const double baseHz = 1250.0;
     NoiseRandom random(37);
     Samples clip(MsToFrames(length * 1000.0), 0.0f);
@@ -126,7 +126,7 @@ Samples MakeClang() {
     // and beat, which makes the ring shimmer.
     const double ratios[] = {1.0, 1.0035, 1.59, 2.14, 2.71, 3.42, 4.11, 5.23};
     const float gains[] = {1.0f, 0.6f, 0.75f, 0.5f, 0.55f, 0.35f, 0.3f, 0.2f};
-    const double taus[] = {1.1, 1.0, 0.6, 0.45, 0.35, 0.22, 0.15, 0.1};
+    const double taus[] = {0.5, 0.45, 0.34, 0.28, 0.22, 0.15, 0.11, 0.08};
     for (int k = 0; k < 8; ++k) {
         AddPartial(clip, 0.0, baseHz * ratios[k], gains[k], taus[k], random.Range(0.0, 2.0 * kPi));
     }
@@ -139,7 +139,7 @@ Samples MakeClang() {
         clip[i] += 1.6f * Decay(t, 0.0015) * click.Process(noise);
         clip[i] += 1.2f * Decay(t, 0.03) * scrape.Process(noise);
     }
-    FadeEdges(clip, 0.0, 50.0);
+    FadeEdges(clip, 0.0, 300.0);
     return clip;
 }
 
@@ -155,11 +155,11 @@ Samples MakeKillStroke() {
         if (i % 16 == 0) {
             swish.Retune(Biquad::BandPass(2500.0 + 3500.0 * p, 2.0));
         }
-        clip[i] += static_cast<float>(std::sin(kPi * p)) * swish.Process(random.Bipolar());
+        clip[i] += 1.8f * static_cast<float>(std::sin(kPi * p)) * swish.Process(random.Bipolar());
     }
     // ...then the cut: a wet tearing burst and a soft body blow.
     const double cut = 0.09;
-    Biquad tear = Biquad::BandPass(1200.0, 1.5);
+    Biquad tear = Biquad::BandPass(1900.0, 1.5);
     Biquad wet = Biquad::LowPass(450.0, 0.9);
     for (int i = MsToFrames(cut * 1000.0); i < static_cast<int>(clip.size()); ++i) {
         double t = static_cast<double>(i) / kRate - cut;

@@ -135,8 +135,9 @@ Samples PluckString(double hz, float strength, NoiseRandom& random) {
         head = (head + 1) % delay;
         out[n] = static_cast<float>(value) * strength;
     }
-    // The last moments fade out so nothing is cut off where the note ends.
-    FadeEdges(out, 0.0, 300.0);
+    // The pick touches the string for a moment before it snaps (no click);
+    // the last moments fade out so nothing is cut off where the note ends.
+    FadeEdges(out, 1.5, 300.0);
     return out;
 }
 
@@ -147,8 +148,9 @@ Samples Drum(float strength, NoiseRandom& random) {
     for (size_t i = 0; i < out.size(); ++i) {
         double t = static_cast<double>(i) / kRate;
         double hz = 62.0 + 58.0 * std::exp(-t / 0.04);
-        out[i] = strength * (RiseCurve(t, 0.002) * Decay(t, 0.3) * body.Next(hz) +
-                             0.8f * Decay(t, 0.02) * skin.Process(random.Bipolar()));
+        out[i] = strength *
+                 (RiseCurve(t, 0.002) * Decay(t, 0.3) * body.Next(hz) +
+                  0.8f * RiseCurve(t, 0.001) * Decay(t, 0.02) * skin.Process(random.Bipolar()));
     }
     FadeEdges(out, 0.0, 100.0);
     return out;
@@ -163,7 +165,7 @@ Samples Rim(float strength, NoiseRandom& random) {
         out[i] = strength * (1.5f * Decay(t, 0.012) * crack.Process(random.Bipolar()) +
                              0.4f * Decay(t, 0.02) * wood.Next(1800.0));
     }
-    FadeEdges(out, 0.0, 20.0);
+    FadeEdges(out, 1.0, 20.0);
     return out;
 }
 
