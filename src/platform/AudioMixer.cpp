@@ -99,13 +99,15 @@ void AudioMixer::RenderVoiceLocked(Voice& voice, float* out, int frames) {
     double position = voice.position;
 
     // Neighbours outside the clip: a looping clip wraps round, so the seam is
-    // interpolated like any other point; a once-played clip is silent there.
+    // interpolated like any other point. A once-played clip starts on its
+    // first sample (no overshoot at the attack) and fades into silence after
+    // its last.
     auto at = [&](int64_t index) -> float {
         if (index >= 0 && index < count) {
             return s[index];
         }
         if (!looping) {
-            return 0.0f;
+            return index < 0 ? s[0] : 0.0f;
         }
         int64_t wrapped = index % static_cast<int64_t>(count);
         return s[wrapped < 0 ? wrapped + count : wrapped];

@@ -140,6 +140,22 @@ TEST(Mixer, OncePlayedClipStopsAtItsEndAndLoopingWrapsWithoutAClick) {
     EXPECT_EQ(loop->GetStatus(), platform::kStatusPlaying | platform::kStatusLooping);
 }
 
+TEST(Mixer, PlayIsHeardFromTheVeryNextPeriod) {
+    AudioMixer mixer;
+    wav::Bytes samples;
+    for (int i = 0; i < 1000; ++i) {
+        wav::Put16(samples, 16384);  // a constant level: audible from its first frame
+    }
+    auto buffer = mixer.CreateBuffer(PanBuffer(samples.size()));
+    buffer->CopyIn(samples.data(), samples.size());
+    Render(mixer, AudioMixer::kPeriodFrames);
+    buffer->Play(false);
+    auto period = Render(mixer, AudioMixer::kPeriodFrames);
+    EXPECT_NEAR(period[2], 0.5, 0.01);  // the second frame is already at full level
+    buffer->Stop();
+    EXPECT_EQ(measure::Peak(Render(mixer, AudioMixer::kPeriodFrames), 0), 0.0);
+}
+
 TEST(Mixer, StopKeepsThePositionAndPlayResumesFromIt) {
     AudioMixer mixer;
     auto buffer = SineBuffer(mixer, 500, 22050);
