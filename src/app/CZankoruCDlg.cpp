@@ -1,0 +1,204 @@
+#include "app/CZankoruCDlg.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <vector>
+
+#include "platform/AppName.h"
+#include "platform/Clock.h"
+#include "platform/CrtRandom.h"
+#include "ranking/LaunchUpdater.h"
+#include "ranking/RankingPage.h"
+
+namespace {
+
+// The size Windows gives a window icon (SM_CXICON, SM_CYICON).
+constexpr int kSystemIconSize = 32;
+
+// The current directory, whatever its length, without a trailing separator.
+std::string CurrentDirectory() {
+    std::vector<char> buffer(512);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE || buffer.size() > (1u << 20)) {
+            return "";  // gone or unreadable: every asset is then missing
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string directory = buffer.data();
+    while (!directory.empty() && directory.back() == '/') {
+        directory.pop_back();
+    }
+    return directory;
+}
+
+}  // namespace
+
+CZankoruCDlg::CZankoruCDlg() {
+    // The application icon lies beside the executable, in res/.
+    icon.Load(platform::ExecutableDirectory() + "\\res\\zankoruc.png");
+}
+
+CZankoruCDlg::~CZankoruCDlg() {
+    // A window that was never destroyed saves nothing, as a killed process
+    // saves nothing; its scene still goes.
+    CloseScene();
+}
+
+int CZankoruCDlg::DoModal() {
+    platform::MainWindow window("ZankoruC", kClientWidth, kClientHeight);
+    frame = &window;
+    int result = window.RunModal(*this);
+    frame = nullptr;
+    return result;
+}
+
+bool CZankoruCDlg::OnInitDialog() {
+    if (frame != nullptr) {
+        frame->SetIcon(icon);
+    }
+    // The duel draws its random numbers from this generator.
+    platform::CrtSrand(platform::GetTickCount());
+    if (frame != nullptr) {
+        frame->SetTimer(kTimerId, kTimerPeriodMs);
+    }
+    baseDir = CurrentDirectory();
+    settings.Load();
+    SwitchScene(kMenuScene, 0);
+    return true;
+}
+
+bool CZankoruCDlg::SwitchScene(int type, int index) {
+    CloseScene();
+    if (type == kMenuScene) {
+        menuScene = new CSceenMenu();
+        menuScene->Init(this, baseDir);
+    } else if (type == kGameScene) {
+        gameScene = new CSceenGame();
+        gameScene->level = index + 1;
+        gameScene->LoadAssets(this, baseDir);
+    }
+    sceneType = type;
+    return true;
+}
+
+void CZankoruCDlg::CloseScene() {
+    sceneType = kNoScene;
+    if (menuScene != nullptr) {
+        delete menuScene->font;
+        menuScene->font = nullptr;
+        // The menu's sounds, the music included, stop with it.
+        delete menuScene;
+        menuScene = nullptr;
+    }
+    if (gameScene != nullptr) {
+        gameScene->StopFootsteps();
+        delete gameScene->font;
+        gameScene->font = nullptr;
+        delete gameScene;
+        gameScene = nullptr;
+    }
+}
+
+void CZankoruCDlg::OnTimer(int id) {
+    // A tick that arrives after the run has ended must not open a scene the
+    // destruction would only tear down again.
+    if (id != kTimerId || runEnded || destroyed) {
+        return;
+    }
+    if (sceneType == kMenuScene && menuScene != nullptr) {
+        int chosen = menuScene->chosen;
+        menuScene->chosen = -1;
+        if (chosen >= 0 && chosen <= 3) {
+            SwitchScene(kGameScene, chosen);  // Tutorial, Easy, Normal, Hard
+            return;
+        }
+        if (chosen == 4) {
+            OpenRankingPage();  // NetRecord: the menu stays as it is
+            return;
+        }
+        if (chosen == 5) {
+            // Update: the updater's quit request ends the run.
+            LaunchUpdater(this, "zankoruc", "zankoruc", "zankoruc");
+            runEnded = true;
+            runResult = -1;
+            return;
+        }
+        if (chosen == 6) {
+            EndDialog(kIdOk);  // End
+            return;
+        }
+    }
+    if (sceneType == kGameScene && gameScene != nullptr) {
+        gameScene->Tick();
+        int result = gameScene->resultCode;
+        gameScene->resultCode = -1;
+        if (result == 2) {
+            // ---- A won game: the score dialog and the submission go here. ----
+            // Until they are wired in, a won game goes back to the menu like
+            // any other finished game.
+            SwitchScene(kMenuScene, result);
+        } else if (result >= 0) {
+            SwitchScene(kMenuScene, result);
+        }
+    }
+}
+
+void CZankoruCDlg::OnKeyUp(int virtualKey) {
+    if (sceneType == kMenuScene && menuScene != nullptr) {
+        menuScene->OnKey(virtualKey);
+    } else if (sceneType == kGameScene && gameScene != nullptr) {
+        gameScene->OnKey(virtualKey);
+    }
+}
+
+void CZankoruCDlg::OnPaint(platform::Canvas& canvas, bool minimised) {
+    if (minimised) {
+        // Only the icon, centred, as a minimised window shows it.
+        int x = (canvas.ClientWidth() - kSystemIconSize + 1) / 2;
+        int y = (canvas.ClientHeight() - kSystemIconSize + 1) / 2;
+        canvas.DrawPictureScaled(icon, x, y, kSystemIconSize, kSystemIconSize);
+        return;
+    }
+    if (sceneType == kMenuScene && menuScene != nullptr) {
+        menuScene->Paint(canvas);
+    } else if (sceneType == kGameScene && gameScene != nullptr) {
+        gameScene->Paint(canvas);
+    }
+}
+
+void CZankoruCDlg::OnCancel() {
+    EndDialog(kIdCancel);
+}
+
+void CZankoruCDlg::OnDestroy() {
+    if (destroyed) {
+        return;
+    }
+    destroyed = true;
+    settings.Save();
+    CloseScene();
+}
+
+void CZankoruCDlg::EndDialog(int result) {
+    if (runEnded) {
+        return;
+    }
+    runEnded = true;
+    runResult = result;
+    if (frame != nullptr) {
+        frame->EndModalLoop(result);
+    }
+}
+
+void CZankoruCDlg::RequestRepaint() {
+    ++repaintRequests;
+    if (frame != nullptr) {
+        frame->RequestRepaint();
+    }
+}
+
+void* CZankoruCDlg::NativeWindow() {
+    return frame != nullptr ? frame->NativeWindow() : nullptr;
+}

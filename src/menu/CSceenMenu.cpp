@@ -1,0 +1,67 @@
+#include "menu/CSceenMenu.h"
+
+#include "platform/VirtualKeys.h"
+
+namespace {
+
+// Item texts with the voice of each (item i speaks sound i + 1).
+const char* const kItems[] = {"Tutorial", "Easy", "Normal", "Hard", "NetRecord", "Update", "End"};
+const char* const kSounds[] = {
+    "\\sound\\menu\\Title.snz",  "\\sound\\menu\\tutorial.snz", "\\sound\\menu\\easy.snz",
+    "\\sound\\menu\\normal.snz", "\\sound\\menu\\hard.snz",     "\\sound\\menu\\NetRecord.snz",
+    "\\sound\\menu\\update.snz", "\\sound\\menu\\end.snz",      "\\sound\\opning.snz",
+};
+
+const platform::Rgb kYellow{255, 255, 0};
+const platform::Rgb kWhite{255, 255, 255};
+const platform::Rgb kBlack{0, 0, 0};
+
+}  // namespace
+
+void CSceenMenu::Init(platform::Window* window, std::string directory) {
+    for (const char* item : kItems) {
+        items.push_back(item);
+    }
+    font = new platform::Font{"Arial", 400};
+    cursor = 0;
+    owner = window;
+    sound.InitDevice(owner);
+    baseDir = std::move(directory);
+    for (int id = 0; id <= kMusicSound; ++id) {
+        sound.AddSound(baseDir + kSounds[id], static_cast<uint32_t>(id));
+    }
+    sound.Play(kTitleSound, 0);
+    sound.Play(kMusicSound, 1);
+}
+
+void CSceenMenu::Paint(platform::Canvas& canvas) {
+    canvas.FillBlack(0, 0, canvas.ClientWidth(), canvas.ClientHeight());
+    platform::Font shown = font != nullptr ? *font : platform::Font{"Arial", 400};
+    for (size_t i = 0; i < items.size(); ++i) {
+        platform::Rgb colour = static_cast<int>(i) == cursor ? kYellow : kWhite;
+        canvas.DrawText(shown, colour, kBlack, 10, 10 + 80 * static_cast<int>(i), items[i]);
+    }
+}
+
+void CSceenMenu::OnKey(int key) {
+    if (key == platform::VK_UP) {
+        --cursor;
+    } else if (key == platform::VK_DOWN) {
+        ++cursor;
+    }
+    int count = static_cast<int>(items.size());
+    if (cursor >= count) {
+        cursor = count - 1;
+    }
+    if (cursor < 0) {
+        cursor = 0;
+    }
+    if (key == platform::VK_SPACE || key == platform::VK_RETURN) {
+        chosen = cursor;
+    }
+    // Whatever the key, the player hears where the cursor is.
+    sound.Play(cursor + 1, 0);
+    if (owner != nullptr) {
+        owner->RequestRepaint();
+    }
+}

@@ -1,0 +1,19 @@
+#pragma once
+// The application name: the executable's file name without its extension
+// ("zankoruc" for the game). It names the settings file and is the caption of
+// the program's message boxes.
+#include <string>
+
+namespace platform {
+
+std::string ApplicationName();
+
+// The folder the executable lies in, without a trailing separator; "" when
+// it cannot be found.
+std::string ExecutableDirectory();
+
+// The file name of `path` without its directory and without its last
+// extension ("/usr/games/zankoruc.bin" gives "zankoruc").
+std::string BaseNameWithoutExtension(const std::string& path);
+
+}  // namespace platform

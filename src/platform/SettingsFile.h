@@ -1,0 +1,38 @@
+#pragma once
+// The per-user store of the program's profile strings: a GLib key file at
+// $XDG_CONFIG_HOME/<company>/<application name>.ini (~/.config when the
+// variable is unset). It stands in for the registry key
+// software\<company>\<application name>; the values of the empty section lie
+// in one group of the file.
+//
+// Every value round-trips byte for byte (spaces at either end, newlines,
+// '=', '#', '[', ';', non-ASCII, even bytes that are not UTF-8). Writing
+// replaces the file atomically, so a crash or a full disk never leaves a
+// half-written file behind.
+#include <string>
+
+namespace platform {
+
+// The company folder ("velkor"); set once by the application object at start.
+void SetSettingsCompany(const std::string& company);
+// The key file of this program for the current user.
+std::string SettingsFilePath();
+
+// The value of `entry`, or `defaultValue` when the file, the entry or the
+// file's contents are missing, unreadable or corrupt. Creates the folder and,
+// when there is no file yet, an empty one, as reading a registry key creates
+// it. A file that exists is never touched.
+std::string GetProfileString(const std::string& section, const std::string& entry,
+                             const std::string& defaultValue);
+// Sets `entry` to `value` and saves the file; a corrupt file is replaced.
+// False when the file could not be written.
+bool WriteProfileString(const std::string& section, const std::string& entry,
+                        const std::string& value);
+
+// The key file's text form of a value and back (GLib's escapes, plus \xHH for
+// bytes that are not UTF-8 or are control characters, and \s for spaces at
+// either end).
+std::string EscapeSettingValue(const std::string& value);
+std::string UnescapeSettingValue(const std::string& text);
+
+}  // namespace platform

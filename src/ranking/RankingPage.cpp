@@ -1,0 +1,12 @@
+#include "ranking/RankingPage.h"
+
+#include "platform/Shell.h"
+#include "ranking/RankingHost.h"
+
+std::string RankingPageAddress() {
+    return "http://" + RankingHost() + "/game/zankoru/GameResult.asp";
+}
+
+void OpenRankingPage() {
+    platform::OpenUri(RankingPageAddress());
+}

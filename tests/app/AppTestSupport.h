@@ -1,0 +1,175 @@
+#pragma once
+// Shared by the window and menu tests: a temporary game directory holding the
+// menu's clips, a private settings folder, and the sound journal of the
+// offline mixer.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/AppName.h"
+#include "platform/AudioDevice.h"
+#include "platform/AudioMixer.h"
+#include "platform/Clock.h"
+#include "platform/MainWindow.h"
+#include "platform/MessageBox.h"
+#include "platform/SettingsFile.h"
+#include "platform/Shell.h"
+
+namespace apptest {
+
+namespace fs = std::filesystem;
+
+// A mono 16-bit PCM RIFF WAVE clip of a sine tone.
+inline void WriteClip(const fs::path& path, double hz, int milliseconds, uint32_t rate = 22050) {
+    uint32_t frames = rate * static_cast<uint32_t>(milliseconds) / 1000;
+    std::vector<uint8_t> bytes;
+    auto put16 = [&bytes](uint32_t v) {
+        bytes.push_back(v & 0xFF);
+        bytes.push_back((v >> 8) & 0xFF);
+    };
+    auto put32 = [&put16](uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    auto id = [&bytes](const char* four) { bytes.insert(bytes.end(), four, four + 4); };
+    id("RIFF");
+    put32(36 + frames * 2);
+    id("WAVE");
+    id("fmt ");
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(rate);
+    put32(rate * 2);
+    put16(2);
+    put16(16);
+    id("data");
+    put32(frames * 2);
+    for (uint32_t i = 0; i < frames; ++i) {
+        double v = 0.4 * std::sin(2.0 * M_PI * hz * i / rate);
+        put16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767))));
+    }
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+// The relative names of the menu's nine clips, by sound id.
+inline const std::vector<std::string>& MenuClipNames() {
+    static const std::vector<std::string> names = {
+        "sound/menu/Title.snz",  "sound/menu/tutorial.snz", "sound/menu/easy.snz",
+        "sound/menu/normal.snz", "sound/menu/hard.snz",     "sound/menu/NetRecord.snz",
+        "sound/menu/update.snz", "sound/menu/end.snz",      "sound/opning.snz"};
+    return names;
+}
+
+// The asset path the menu registers for sound `id` under `baseDir`.
+inline std::string MenuAssetPath(const std::string& baseDir, int id) {
+    std::string relative = MenuClipNames()[static_cast<size_t>(id)];
+    for (char& c : relative) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return baseDir + "\\" + relative;
+}
+
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// A game directory with the menu's clips (each its own tone), a settings
+// folder of its own, the offline mixer with its journal on, and the manual
+// clock. The working directory is the game directory during each test.
+class AppFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        platform::AudioDevice::UseOfflineOutput();
+        root = fs::temp_directory_path() /
+               ("zk-app-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        gameDir = root / "game";
+        configHome = root / "config";
+        fs::create_directories(gameDir);
+        fs::create_directories(configHome);
+        // The window reads the working directory as getcwd gives it.
+        gameDir = fs::canonical(gameDir);
+        configHome = fs::canonical(configHome);
+        for (size_t id = 0; id < MenuClipNames().size(); ++id) {
+            WriteClip(gameDir / MenuClipNames()[id], 300.0 + 100.0 * static_cast<double>(id),
+                      id == 8 ? 2000 : 400);
+        }
+        setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        platform::SetSettingsCompany("velkor");
+        previousDir = fs::current_path();
+        fs::current_path(gameDir);
+        platform::UseManualClock(5000000);
+        Mixer()->SetJournalEnabled(true);
+        Mixer()->TakeJournal();
+        platform::TakeShellRequests();
+        platform::TakeQuitRequest();
+        platform::TakeShownMessages();
+    }
+
+    void TearDown() override {
+        if (Mixer() != nullptr) {
+            Mixer()->TakeJournal();
+        }
+        platform::TakeQuitRequest();
+        fs::current_path(previousDir);
+        fs::remove_all(root);
+    }
+
+    // The mixer exists once a first device was made.
+    static platform::AudioMixer* Mixer() {
+        if (platform::AudioDevice::OutputMixer() == nullptr) {
+            platform::AudioDevice::Create();
+        }
+        return platform::AudioDevice::OutputMixer();
+    }
+
+    // The clips started since the last call, as (sound id, looping) pairs;
+    // -1 for a clip that is not one of the menu's.
+    std::vector<std::pair<int, int>> StartedMenuSounds() {
+        std::vector<std::pair<int, int>> started;
+        for (const platform::SoundEvent& event : Mixer()->TakeJournal()) {
+            if (event.kind != platform::SoundEvent::Kind::Play) {
+                continue;
+            }
+            int found = -1;
+            for (int id = 0; id < static_cast<int>(MenuClipNames().size()); ++id) {
+                if (event.name == MenuAssetPath(gameDir.string(), id)) {
+                    found = id;
+                }
+            }
+            started.push_back({found, static_cast<int>(event.value)});
+        }
+        return started;
+    }
+
+    fs::path SettingsFile() const {
+        return configHome / "velkor" / (platform::ApplicationName() + ".ini");
+    }
+
+    fs::path root;
+    fs::path gameDir;
+    fs::path configHome;
+    fs::path previousDir;
+};
+
+}  // namespace apptest
