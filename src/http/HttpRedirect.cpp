@@ -1,0 +1,113 @@
+#include "http/HttpRedirect.h"
+
+#include "platform/Internet.h"
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string CookieName(const std::string& pair) {
+    return pair.substr(0, pair.find('='));
+}
+
+}  // namespace
+
+std::string RedirectLocation(const std::string& rawHeaders) {
+    std::vector<std::string> values = platform::FindHeaderValues(rawHeaders, "Location");
+    if (values.empty()) {
+        return std::string();
+    }
+    std::string location = values.front();
+    size_t hash = location.find('#');
+    if (hash != std::string::npos) {
+        location.erase(hash);
+    }
+    return location;
+}
+
+bool HasScheme(const std::string& location) {
+    size_t colon = location.find(':');
+    if (colon == std::string::npos || colon == 0) {
+        return false;
+    }
+    for (size_t i = 0; i < colon; ++i) {
+        char c = location[i];
+        bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!(alpha || (i > 0 && other))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ResolveRelativeObject(const std::string& currentObject, const std::string& location) {
+    size_t query = currentObject.find('?');
+    std::string currentPath = currentObject.substr(0, query);
+    if (currentPath.empty() || currentPath[0] != '/') {
+        currentPath.insert(0, "/");
+    }
+    if (location.empty()) {
+        return currentObject;
+    }
+    if (location[0] == '?') {
+        return currentPath + location;
+    }
+    size_t locationQuery = location.find('?');
+    std::string base = currentPath.substr(0, currentPath.rfind('/') + 1);
+    std::string path = platform::RemoveDotSegments(base + location.substr(0, locationQuery));
+    return path +
+           (locationQuery == std::string::npos ? std::string() : location.substr(locationQuery));
+}
+
+void MergeSetCookies(const std::string& rawHeaders, std::vector<std::string>& pairs) {
+    for (const std::string& value : platform::FindHeaderValues(rawHeaders, "Set-Cookie")) {
+        std::string pair = value.substr(0, value.find(';'));
+        size_t first = 0;
+        while (first < pair.size() && IsBlank(pair[first])) {
+            ++first;
+        }
+        size_t last = pair.size();
+        while (last > first && IsBlank(pair[last - 1])) {
+            --last;
+        }
+        pair = pair.substr(first, last - first);
+        // A pair needs a name; a bare value is not a cookie a server can read
+        // back, and control bytes would break the header line.
+        size_t equals = pair.find('=');
+        bool control = false;
+        for (char c : pair) {
+            control = control || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        }
+        if (equals == std::string::npos || equals == 0 || control) {
+            continue;
+        }
+        std::string name = CookieName(pair);
+        bool replaced = false;
+        for (std::string& existing : pairs) {
+            if (CookieName(existing) == name) {
+                existing = pair;
+                replaced = true;
+            }
+        }
+        if (!replaced) {
+            pairs.push_back(pair);
+        }
+    }
+}
+
+std::string CookieHeaderLine(const std::vector<std::string>& pairs) {
+    if (pairs.empty()) {
+        return std::string();
+    }
+    std::string line = "Cookie: ";
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (i > 0) {
+            line += "; ";
+        }
+        line += pairs[i];
+    }
+    return line + "\r\n";
+}

@@ -1,0 +1,46 @@
+#include "http/PageLines.h"
+
+#include <cstring>
+
+PageLineSplitter::PageLineSplitter(std::vector<std::string>& lines) : lines(lines) {
+    piece.reserve(kMaxPieceBytes);
+}
+
+void PageLineSplitter::Feed(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        char c = data[i];
+        if (c == '\r') {
+            continue;
+        }
+        piece += c;
+        if (c == '\n' || piece.size() >= kMaxPieceBytes) {
+            EndPiece();
+        }
+    }
+}
+
+void PageLineSplitter::Finish() {
+    if (!piece.empty()) {
+        EndPiece();
+    }
+    if (!heldBack.empty()) {
+        lines.push_back(heldBack + "\r\n");
+        heldBack.clear();
+    }
+}
+
+void PageLineSplitter::EndPiece() {
+    // The piece is text up to its first NUL byte.
+    std::string text(piece.c_str(), std::strlen(piece.c_str()));
+    piece.clear();
+    size_t lastOpen = text.rfind('<');
+    size_t lastClose = text.rfind('>');
+    bool tagOpen =
+        lastOpen != std::string::npos && (lastClose == std::string::npos || lastOpen > lastClose);
+    if (tagOpen) {
+        heldBack += text;
+        return;
+    }
+    lines.push_back(heldBack + text + "\r\n");
+    heldBack.clear();
+}

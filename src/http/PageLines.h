@@ -1,0 +1,32 @@
+#pragma once
+// Splits a response body into the page lines of the fetcher, as the body
+// arrives in blocks of any size.
+//
+// Every CR byte is dropped. A piece ends after its LF (kept), when it holds
+// kMaxPieceBytes bytes, or at the end of the body; a NUL byte ends a piece's
+// text (what follows it in that piece is not kept). A piece whose last "<"
+// comes after its last ">" ends inside an open tag and is held back, to be
+// joined with the pieces that follow; otherwise the held-back text, the piece
+// and "\r\n" make one line.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class PageLineSplitter {
+  public:
+    static constexpr size_t kMaxPieceBytes = 10229;
+
+    // Lines are appended to `lines` as soon as they are complete.
+    explicit PageLineSplitter(std::vector<std::string>& lines);
+
+    void Feed(const char* data, size_t size);
+    // The end of the body: the last piece and any held-back text become lines.
+    void Finish();
+
+  private:
+    void EndPiece();
+
+    std::vector<std::string>& lines;
+    std::string piece;
+    std::string heldBack;
+};
