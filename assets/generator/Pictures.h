@@ -6,9 +6,11 @@
 
 namespace assets {
 
-// Renders `svgPath` at exactly width x height pixels into `pngPath`. False
-// (with `error` set) when the SVG cannot be read or the PNG not written.
+// Renders `svgPath` at exactly width x height pixels into `pngPath`, flattened
+// onto black, or keeping its transparency (the application icon) when
+// `keepAlpha` is set. False (with `error` set) when the SVG cannot be read or
+// the PNG not written.
 bool RenderSvgToPng(const std::string& svgPath, const std::string& pngPath, int width, int height,
-                    std::string& error);
+                    bool keepAlpha, std::string& error);
 
 }  // namespace assets

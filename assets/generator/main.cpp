@@ -139,7 +139,7 @@ void MakePictures(const std::string& source, Pack& pack) {
         std::string error;
         std::string file = std::string("image/") + picture + ".imz";
         if (RenderSvgToPng(source + "/image/" + picture + ".svg", pack.PathOf(file), 360, 420,
-                           error)) {
+                           false, error)) {
             pack.Done(file);
         } else {
             pack.Fail(error);
@@ -253,7 +253,7 @@ int main(int argc, char** argv) {
             std::filesystem::create_directories(std::filesystem::path(argv[4]).parent_path(),
                                                 ignored);
             std::string iconError;
-            iconOk = RenderSvgToPng(argv[3], argv[4], 128, 128, iconError);
+            iconOk = RenderSvgToPng(argv[3], argv[4], 128, 128, true, iconError);
             if (!iconOk) {
                 std::fprintf(stderr, "error: %s\n", iconError.c_str());
             }
