@@ -15,9 +15,12 @@ namespace {
 // player cries out when hit; the herald announces the end of a game; the
 // enemy shouts in Japanese, low and rough, unlike any of the others.
 const VoiceProfile kProfiles[] = {
-    {"narrator", "en-us+m3", 150, 42, 45, false}, {"player", "en-us+m1", 165, 55, 60, false},
-    {"pain", "en-us+m1", 120, 72, 100, false},    {"herald", "en-us+m7", 140, 48, 90, false},
-    {"enemy", "ja", 120, 12, 40, true},
+    // name, espeak voice, words a minute, pitch, range, rough, deepen
+    {"narrator", "en-us+m3", 150, 50, 45, false, 1.0},
+    {"player", "en-us+m1", 165, 55, 60, false, 1.0},
+    {"pain", "en-us+m1", 120, 72, 100, false, 1.0},
+    {"herald", "en-us+m7", 140, 48, 90, false, 1.0},
+    {"enemy", "ja", 135, 10, 40, true, 0.88},
 };
 
 // Where the synthesizer hands its samples while Speak waits for it.
@@ -80,7 +83,9 @@ Samples Speaker::Speak(const VoiceProfile& profile, const std::string& text) {
     if (result != EE_OK) {
         return {};
     }
-    clip = Resample(clip, outputRate, kRate);
+    // Taken as if recorded at a lower rate, a deepened voice comes out slower
+    // and lower, with a bigger, heavier body.
+    clip = Resample(clip, static_cast<int>(outputRate * profile.deepen), kRate);
     if (profile.rough) {
         Roughen(clip, static_cast<unsigned>(text.size()));
     }

@@ -17,6 +17,7 @@ struct VoiceProfile {
     int pitch = 50;           // 0..100
     int range = 50;           // 0..100, 0 = monotone
     bool rough = false;       // growl, grit and breath for the enemy
+    double deepen = 1.0;      // below 1: played slower, lowering pitch and formants
 };
 
 // The profile named `name`, or null.

@@ -189,6 +189,44 @@ double SpectralCentroid(const std::vector<float>& signal, double rate) {
     return SpectralCentroid(std::vector<double>(signal.begin(), signal.end()), rate);
 }
 
+// Median pitch of the voiced stretches of a spoken clip: for each 40 ms frame
+// that is loud enough, the lag (50..400 Hz) where the frame best matches
+// itself shifted.
+double MedianPitch(const RawClip& clip) {
+    const int frame = static_cast<int>(clip.rate / 25), hop = frame / 2;
+    const int minLag = static_cast<int>(clip.rate / 400), maxLag = static_cast<int>(clip.rate / 50);
+    std::vector<double> pitches;
+    for (size_t start = 0; start + frame + maxLag < clip.samples.size(); start += hop) {
+        const float* x = clip.samples.data() + start;
+        if (RmsDb(clip.samples, start, frame) < -30.0) {
+            continue;
+        }
+        double best = 0.0;
+        int bestLag = 0;
+        for (int lag = minLag; lag <= maxLag; ++lag) {
+            double cross = 0, a = 0, b = 0;
+            for (int i = 0; i < frame; ++i) {
+                cross += x[i] * x[i + lag];
+                a += x[i] * x[i];
+                b += x[i + lag] * x[i + lag];
+            }
+            double match = cross / std::sqrt(a * b + 1e-12);
+            if (match > best) {
+                best = match;
+                bestLag = lag;
+            }
+        }
+        if (best > 0.6) {
+            pitches.push_back(static_cast<double>(clip.rate) / bestLag);
+        }
+    }
+    if (pitches.empty()) {
+        return 0.0;
+    }
+    std::sort(pitches.begin(), pitches.end());
+    return pitches[pitches.size() / 2];
+}
+
 // ---- what each clip must be ---------------------------------------------
 
 enum class Kind { Voice, Effect, Music };
@@ -361,6 +399,26 @@ TEST(AssetPack, StrokesAndClangAreToldApartBySound) {
     EXPECT_GT(apart(kin, kill), 1.25) << kin << " " << kill;
     EXPECT_GT(apart(kin, hit), 1.25) << kin << " " << hit;
     EXPECT_GT(apart(kill, hit), 1.25) << kill << " " << hit;
+}
+
+// The enemy's cries are spoken low, well under the narrator's voice.
+TEST(AssetPack, EnemyShoutsBelowTheNarratorsVoice) {
+    std::vector<double> narrator;
+    for (int n = 1; n <= 19; ++n) {
+        narrator.push_back(
+            MedianPitch(ReadClip(FileOf("\\sound\\text\\" + std::to_string(n) + ".snz"))));
+    }
+    std::sort(narrator.begin(), narrator.end());
+    double narratorPitch = narrator[narrator.size() / 2];
+    ASSERT_GT(narratorPitch, 0.0);
+    for (const char* cry : {"iza", "mairu", "kakugo", "uwaa", "yarareta", "munen"}) {
+        double pitch = MedianPitch(ReadClip(FileOf(std::string("\\sound\\") + cry + ".snz")));
+        ::testing::Test::RecordProperty(cry, std::to_string(pitch));
+        EXPECT_GT(pitch, 0.0) << cry;
+        EXPECT_LT(pitch, 0.85 * narratorPitch)
+            << cry << " against the narrator's " << narratorPitch;
+    }
+    ::testing::Test::RecordProperty("narrator", std::to_string(narratorPitch));
 }
 
 // The swing played high (24200 Hz) and low (13200 Hz) through the player and
