@@ -74,6 +74,23 @@ class DuelTest : public GameFixture {
     }
 };
 
+TEST_F(DuelTest, AllClipsAreRegisteredInTheirOrderAndLoadOnlyWhenPlayed) {
+    Start(1);  // the tutorial plays nothing at first
+    EXPECT_EQ(scene->soundCount, 141);
+    EXPECT_EQ(scene->textSounds[0], 22);
+    EXPECT_EQ(scene->numberSounds[0], 41);
+    EXPECT_EQ(Buffer(0), nullptr);
+    const std::pair<int, const char*> clips[] = {
+        {0, "asiato"},  {1, "huri"},     {7, "GameOver"}, {10, "winner"},
+        {11, "iza"},    {16, "munen"},   {17, "damage1"}, {21, "damage5"},
+        {22, "text/1"}, {40, "text/19"}, {41, "no/1"},    {140, "no/100"},
+    };
+    for (const auto& [id, name] : clips) {
+        scene->sound.Play(id, 0);
+        EXPECT_EQ(Started(Take()), std::vector<std::string>{name}) << id;
+    }
+}
+
 TEST_F(DuelTest, FirstEnemyApproachesCentredGrowsLouderShoutsAndAttacksHighAfterThePause) {
     // The cry draw, then the two position draws: a lower attack would come
     // from the first, but the first five enemies attack high only.
@@ -274,12 +291,15 @@ TEST_F(DuelTest, FourHitsLoseWhenTheNextWindowEndsEvenIfParried) {
     EXPECT_EQ(scene->phase, CSceenGame::Lost);
     EXPECT_EQ(scene->direction, CSceenGame::Fallen);
 
-    // The strike key waits out 3000 ms.
+    // The strike key waits out 3000 ms; Esc does not.
     for (int tick = 1; tick < 30; tick++) {
         Tick();
         Key(VK_SPACE);
         ASSERT_EQ(scene->resultCode, -1) << tick;
     }
+    Key(VK_ESCAPE);
+    EXPECT_EQ(scene->resultCode, 0);
+    scene->resultCode = -1;  // as the window does after reading it
     int repaints = window.repaints;
     Tick();
     EXPECT_EQ(window.repaints, repaints + 1);
@@ -290,7 +310,7 @@ TEST_F(DuelTest, FourHitsLoseWhenTheNextWindowEndsEvenIfParried) {
     EXPECT_TRUE(Started(Take()).empty());  // a lost game stays silent
 }
 
-TEST_F(DuelTest, EscLeavesAtOnceAndAfterALossBeforeTheEndKeyWorks) {
+TEST_F(DuelTest, EscLeavesAtOnceInEveryPhaseOfTheDuel) {
     for (int ticks : {1, 25, 40, 45}) {  // approach, cry, attack, after a parry
         SCOPED_TRACE(ticks);
         platform::CrtSrand(3);
