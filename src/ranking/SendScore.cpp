@@ -1,0 +1,84 @@
+#include "ranking/SendScore.h"
+
+#include "http/CKelHttpConnect.h"
+#include "platform/Internet.h"
+#include "ranking/RankingHost.h"
+
+namespace {
+
+const char kErr[] = "Err";
+const char kBlanks[] = "\t\n\v\f\r ";
+
+// The marker counts only after the line's first character, so a line that
+// opens with it is not a marker line.
+bool HasMarker(const std::string& line, const char* marker) {
+    size_t at = line.find(marker);
+    return at != std::string::npos && at > 0;
+}
+
+std::string Trimmed(const std::string& line) {
+    size_t last = line.find_last_not_of(kBlanks);
+    if (last == std::string::npos) {
+        return std::string();
+    }
+    size_t first = line.find_first_not_of(kBlanks);
+    return line.substr(first, last - first + 1);
+}
+
+std::string WithParagraphBreaks(const std::string& line) {
+    std::string text;
+    size_t start = 0;
+    for (;;) {
+        size_t at = line.find("<P>", start);
+        if (at == std::string::npos) {
+            text += line.substr(start);
+            return text;
+        }
+        text += line.substr(start, at - start);
+        text += "\n";
+        start = at + 3;
+    }
+}
+
+}  // namespace
+
+std::string ScoreAddress(const std::string& host, const std::string& aria, const std::string& name,
+                         int level, int score) {
+    return "http://" + host + "/game/zankoru/GameSet.asp" + "?aria=" + aria + "&name=" + name +
+           "&mode=0" + "&level=" + std::to_string(level) + "&score=" + std::to_string(score);
+}
+
+std::string ReadScoreAnswer(const std::vector<std::string>& pageLines) {
+    bool started = false;
+    std::string result;
+    for (const std::string& line : pageLines) {
+        if (HasMarker(line, "DATA_START")) {
+            started = true;
+            continue;
+        }
+        if (HasMarker(line, "DATA_END")) {
+            break;
+        }
+        if (!started) {
+            continue;
+        }
+        std::string text = WithParagraphBreaks(Trimmed(line));
+        if (!text.empty()) {
+            result += text + "\r\n";
+        }
+    }
+    return result.empty() ? std::string(kErr) : result;
+}
+
+std::string SendScore(const std::string& aria, const std::string& name, int level, int score) {
+    std::string address = ScoreAddress(RankingHost(), aria, name, level, score);
+    CKelHttpConnect fetcher;
+    try {
+        // The result code and the error text say nothing the player needs:
+        // without usable lines the answer is "Err".
+        fetcher.RequestPage(address, std::string(), std::string());
+    } catch (const platform::InternetException&) {
+        return kErr;  // no internet session at all
+    }
+    return ReadScoreAnswer(fetcher.m_arrLines);
+}

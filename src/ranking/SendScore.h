@@ -1,0 +1,24 @@
+#pragma once
+// The score submission: one GET of the ranking server's GameSet.asp with the
+// area, the name, the mode, the level and the score, and the player-facing
+// text read from the answer.
+#include <string>
+#include <vector>
+
+// "http://" + host + "/game/zankoru/GameSet.asp?aria=...&name=...&mode=0&level=...&score=..."
+// with the values inserted as they are.
+std::string ScoreAddress(const std::string& host, const std::string& aria, const std::string& name,
+                         int level, int score);
+
+// The text between the line holding "DATA_START" and the line holding
+// "DATA_END" (each marker after the line's first character): every line
+// trimmed, "<P>" turned into "\n", empty lines dropped, each kept line
+// followed by "\r\n". "Err" when that leaves nothing.
+std::string ReadScoreAnswer(const std::vector<std::string>& pageLines);
+
+// Sends the score to the ranking server (RankingHost()) and returns the text
+// to show the player, or "Err" when nothing usable came back: no network, no
+// server, no markers, or no internet session at all.
+// aria, name: the settings' values as confirmed in the score dialog.
+// level: the game's level - 1 (1 Easy, 2 Normal, 3 Hard); score: the hits taken.
+std::string SendScore(const std::string& aria, const std::string& name, int level, int score);
