@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""The game window's benchmarks (run under xvfb-run by app_bench.sh).
+
+start-up: from exec to the title's first sample in the mixer's output, as SDL's
+          disk driver writes it; median of 10 runs after one warm-up run.
+idle:     CPU time of the process over 10 s of the menu with its music
+          playing, as a share of one core; median of 3 runs.
+ticks:    the period between timer ticks of the real window over 30 s.
+"""
+import argparse
+import os
+import shutil
+import signal
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
+import zankoruc_e2e as e2e  # noqa: E402
+
+
+def startup_ms(binary, game_dir, work):
+    audio = os.path.join(work, "startup.raw")
+    if os.path.exists(audio):
+        os.remove(audio)
+    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"),
+               SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=audio, NO_AT_BRIDGE="1")
+    start = time.monotonic()
+    process = subprocess.Popen([binary], cwd=game_dir, env=env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    found = None
+    offset = 0
+    try:
+        deadline = start + 10
+        while found is None and time.monotonic() < deadline:
+            try:
+                with open(audio, "rb") as f:
+                    f.seek(offset)
+                    data = f.read()
+            except FileNotFoundError:
+                data = b""
+            usable = len(data) // 4 * 4
+            for value in struct.unpack("<%df" % (usable // 4), data[:usable]):
+                if abs(value) > 0.001:
+                    found = time.monotonic()
+                    break
+            offset += usable
+            if found is None:
+                time.sleep(0.001)
+    finally:
+        process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+    return None if found is None else (found - start) * 1000
+
+
+def idle_percent(binary, game_dir, work, seconds=10):
+    env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": os.path.join(work, "idle.raw")}
+    game = e2e.Game(binary, game_dir, work, env)
+    try:
+        if not game.find_window():
+            return None
+        time.sleep(1.5)  # start-up over, the music looping
+
+        def cpu_ticks():
+            with open("/proc/%d/stat" % game.process.pid) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            return int(fields[11]) + int(fields[12])  # utime + stime
+        before = cpu_ticks()
+        time.sleep(seconds)
+        used = (cpu_ticks() - before) / os.sysconf("SC_CLK_TCK")
+        return 100.0 * used / seconds
+    finally:
+        game.stop()
+
+
+def ticks(build, game_dir, work, seconds=30):
+    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"),
+               SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=os.path.join(work, "ticks.raw"))
+    probe = os.path.join(build, "bench", "app", "app_tick_probe")
+    result = subprocess.run([probe, str(seconds)], cwd=game_dir, env=env, capture_output=True,
+                            text=True, timeout=seconds + 60)
+    return result.stdout.strip() or result.stderr.strip()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--runs", type=int, default=10)
+    parser.add_argument("--idle-runs", type=int, default=3)
+    parser.add_argument("--skip", nargs="*", default=[], choices=["startup", "idle", "ticks"])
+    args = parser.parse_args()
+    binary = os.path.join(args.build, "zankoruc")
+    work = tempfile.mkdtemp(prefix="zk-bench-")
+    try:
+        game_dir = e2e.make_game_dir(work)
+        if "startup" not in args.skip:
+            startup_ms(binary, game_dir, work)  # warm-up: caches, font configuration
+            runs = [startup_ms(binary, game_dir, work) for _ in range(args.runs)]
+            measured = [r for r in runs if r is not None]
+            print("start-up to the title's first sample: median %.0f ms (min %.0f, max %.0f, "
+                  "%d runs; target < 300 ms)" % (statistics.median(measured), min(measured),
+                                                 max(measured), len(measured)))
+        if "idle" not in args.skip:
+            shares = [idle_percent(binary, game_dir, work) for _ in range(args.idle_runs)]
+            shares = [s for s in shares if s is not None]
+            print("idle menu with music, 10 s: median %.2f%% of one core (runs: %s; "
+                  "target < 3%%)" % (statistics.median(shares),
+                                     ", ".join("%.2f" % s for s in shares)))
+        if "ticks" not in args.skip:
+            print("timer ticks over 30 s:", ticks(args.build, game_dir, work),
+                  "(target: median 100 ms, no drift)")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
