@@ -51,6 +51,7 @@ class Menu : public AppFixture {
 TEST_F(Menu, InitSpeaksTheTitleThenLoopsTheMusicAndEachItemHasItsVoice) {
     // The title and the music, from the registered paths.
     std::vector<platform::SoundEvent> started;
+    delete menu->font;
     menu.reset(new CSceenMenu());
     Mixer()->TakeJournal();
     menu->Init(&window, gameDir.string());
