@@ -1,7 +1,8 @@
-// The score dialog on a real display (run under Xvfb): its controls and what
-// a screen reader is told about them, the preselection, the keys that close
-// it, and its colours. Each case opens the dialog and lets a timer act on it
-// from inside the dialog's own modal loop, as a player would.
+// The score dialog and the credentials dialog on a real display (run under
+// Xvfb): their controls and what a screen reader is told about them, the
+// preselection, the keys that close them, and the score dialog's colours.
+// Each case opens a dialog and lets a timer act on it from inside the
+// dialog's own modal loop, as a player would.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <gtkmm.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/CredentialsDialog.h"
 #include "platform/Window.h"
 #include "ranking/CDlgSendNet.h"
 
@@ -25,11 +27,14 @@ struct Controls {
     Gtk::Label* areaLabel = nullptr;
     Gtk::Entry* nameEntry = nullptr;
     Gtk::ComboBoxText* areaCombo = nullptr;
+    std::vector<Gtk::Entry*> entries;  // every entry outside the combo box
+    std::vector<Gtk::Label*> labels;
     std::vector<Gtk::Button*> buttons;
 };
 
 void Collect(Gtk::Widget* widget, Controls& controls) {
     if (auto* label = dynamic_cast<Gtk::Label*>(widget)) {
+        controls.labels.push_back(label);
         if (label->get_text() == "Your Name") {
             controls.nameLabel = label;
         } else if (label->get_text() == "Aria") {
@@ -39,6 +44,7 @@ void Collect(Gtk::Widget* widget, Controls& controls) {
     if (auto* entry = dynamic_cast<Gtk::Entry*>(widget)) {
         if (controls.areaCombo == nullptr || !entry->is_ancestor(*controls.areaCombo)) {
             controls.nameEntry = entry;
+            controls.entries.push_back(entry);
         }
     }
     if (auto* combo = dynamic_cast<Gtk::ComboBoxText*>(widget)) {
@@ -56,31 +62,34 @@ void Collect(Gtk::Widget* widget, Controls& controls) {
     }
 }
 
-Gtk::Dialog* FindShownDialog() {
+Gtk::Dialog* FindShownDialog(const std::string& title) {
     for (Gtk::Window* window : Gtk::Window::list_toplevels()) {
         auto* shown = dynamic_cast<Gtk::Dialog*>(window);
-        if (shown != nullptr && shown->get_title() == kTitle && shown->get_mapped()) {
+        if (shown != nullptr && shown->get_title() == title && shown->get_mapped()) {
             return shown;
         }
     }
     return nullptr;
 }
 
-// Opens the dialog with the stored values and runs `act` on its controls once
-// it is on screen and drawn; returns the dialog's result. A dialog still open
-// after ten seconds is closed and the case fails, so a broken case cannot hang.
-int RunDialog(CDlgSendNet& dialog, std::function<void(Controls&)> act) {
+// Calls `run`, which opens the dialog titled `title`, and runs `act` on its
+// controls once it is on screen and drawn; returns what `run` returns. A
+// dialog still open after ten seconds is closed and the case fails, so a
+// broken case cannot hang.
+int RunShown(const std::string& title, std::function<void(Controls&)> act,
+             std::function<int()> run) {
     struct Pending {
+        std::string title;
         std::function<void(Controls&)> act;
         int ticks = 0;
         bool acted = false;
         bool gaveUp = false;
-    } pending{std::move(act)};
+    } pending{title, std::move(act)};
     guint actSource = g_timeout_add(
         50,
         [](gpointer data) -> gboolean {
             auto* pending = static_cast<Pending*>(data);
-            Gtk::Dialog* shown = FindShownDialog();
+            Gtk::Dialog* shown = FindShownDialog(pending->title);
             // Give it a few ticks to draw itself.
             if (shown == nullptr || ++pending->ticks < 6) {
                 return G_SOURCE_CONTINUE;
@@ -97,14 +106,14 @@ int RunDialog(CDlgSendNet& dialog, std::function<void(Controls&)> act) {
         10000,
         [](gpointer data) -> gboolean {
             auto* pending = static_cast<Pending*>(data);
-            if (Gtk::Dialog* shown = FindShownDialog()) {
+            if (Gtk::Dialog* shown = FindShownDialog(pending->title)) {
                 pending->gaveUp = true;
                 shown->response(CDlgSendNet::kClose);
             }
             return G_SOURCE_CONTINUE;
         },
         &pending);
-    int result = dialog.DoModal(nullptr);
+    int result = run();
     if (!pending.acted) {
         g_source_remove(actSource);
     }
@@ -112,6 +121,10 @@ int RunDialog(CDlgSendNet& dialog, std::function<void(Controls&)> act) {
     EXPECT_TRUE(pending.acted);
     EXPECT_FALSE(pending.gaveUp) << "the dialog did not close";
     return result;
+}
+
+int RunDialog(CDlgSendNet& dialog, std::function<void(Controls&)> act) {
+    return RunShown(kTitle, std::move(act), [&] { return dialog.DoModal(nullptr); });
 }
 
 // A key press and release delivered to the widget's window the way the
@@ -295,6 +308,57 @@ TEST(SendNetDialogScreen, BackgroundIsBlackAndLabelsAreLight) {
     EXPECT_TRUE(cornerBlack);
     EXPECT_GT(darkInside, 0);
     EXPECT_GT(lightInside, 10);
+}
+
+TEST(CredentialsDialogScreen, AsksNameAndHiddenPasswordEnterAcceptsEscCancels) {
+    const char title[] = "Enter Network Password";
+    platform::Credentials credentials;
+    bool accepted = false;
+    RunShown(
+        title,
+        [](Controls& c) {
+            ASSERT_EQ(2u, c.entries.size());
+            Gtk::Entry* user = c.entries[0];
+            Gtk::Entry* password = c.entries[1];
+            if (AccessibleName(*user) != "User Name") {
+                std::swap(user, password);
+            }
+            EXPECT_EQ("User Name", AccessibleName(*user));
+            EXPECT_EQ("Password", AccessibleName(*password));
+            EXPECT_TRUE(user->get_visibility());
+            EXPECT_FALSE(password->get_visibility());
+            EXPECT_EQ(user, c.dialog->get_focus());
+            bool namesSite = false;
+            for (Gtk::Label* label : c.labels) {
+                namesSite = namesSite || label->get_text() == "Site: rank.example\nRealm: ranking";
+            }
+            EXPECT_TRUE(namesSite);
+            user->set_text("kel");
+            password->set_text("p w");
+            SendKey(*password, GDK_KEY_Return);
+        },
+        [&] {
+            accepted = platform::AskCredentials({"rank.example", "ranking"}, credentials);
+            return 0;
+        });
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ("kel", credentials.user);
+    EXPECT_EQ("p w", credentials.password);
+
+    platform::Credentials untouched{"u", "p"};
+    RunShown(
+        title,
+        [](Controls& c) {
+            c.entries[0]->set_text("typed");
+            SendKey(*c.entries[0], GDK_KEY_Escape);
+        },
+        [&] {
+            accepted = platform::AskCredentials({"rank.example", ""}, untouched);
+            return 0;
+        });
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ("u", untouched.user);
+    platform::TakeCredentialsPrompts();
 }
 
 }  // namespace
