@@ -77,17 +77,18 @@ class DuelTest : public GameFixture {
 TEST_F(DuelTest, AllClipsAreRegisteredInTheirOrderAndLoadOnlyWhenPlayed) {
     Start(1);  // the tutorial plays nothing at first
     EXPECT_EQ(scene->soundCount, 141);
-    EXPECT_EQ(scene->textSounds[0], 22);
-    EXPECT_EQ(scene->numberSounds[0], 41);
     EXPECT_EQ(Buffer(0), nullptr);
-    const std::pair<int, const char*> clips[] = {
-        {0, "asiato"},  {1, "huri"},     {7, "GameOver"}, {10, "winner"},
-        {11, "iza"},    {16, "munen"},   {17, "damage1"}, {21, "damage5"},
-        {22, "text/1"}, {40, "text/19"}, {41, "no/1"},    {140, "no/100"},
+    const char* const named[22] = {
+        "asiato",  "huri",    "kin",     "sasu1",   "sasu2",   "chance",  "win",  "GameOver",
+        "yourwin", "youlose", "winner",  "iza",     "mairu",   "kakugo",  "uwaa", "yarareta",
+        "munen",   "damage1", "damage2", "damage3", "damage4", "damage5",
     };
-    for (const auto& [id, name] : clips) {
+    for (int id = 0; id < 141; id++) {
+        std::string name = id < 22   ? named[id]
+                           : id < 41 ? "text/" + std::to_string(id - 21)
+                                     : "no/" + std::to_string(id - 40);
         scene->sound.Play(id, 0);
-        EXPECT_EQ(Started(Take()), std::vector<std::string>{name}) << id;
+        ASSERT_EQ(Started(Take()), std::vector<std::string>{name}) << id;
     }
 }
 
@@ -213,6 +214,10 @@ TEST_F(DuelTest, EveryOtherDirectionKeyCostsAHitAndTheNextAttackComesASecondLate
         const int hits = static_cast<int>(i) + 1;
         SCOPED_TRACE(std::to_string(trials[i].position) + " key " + std::to_string(trials[i].key));
         ASSERT_EQ(scene->direction, trials[i].position);
+        if (i == 0) {
+            // A parry does not protect from a wrong key in the same window.
+            Key(kPositions[trials[i].position - 1].answers[0]);
+        }
         Take();
         Key(trials[i].key);
         std::vector<Heard> hit = Take();
@@ -222,8 +227,12 @@ TEST_F(DuelTest, EveryOtherDirectionKeyCostsAHitAndTheNextAttackComesASecondLate
         EXPECT_FALSE(WasStarted(hit, "kin"));
         EXPECT_EQ(Line(0), "DAMAGE!" + std::to_string(hits));
         EXPECT_EQ(scene->mistakes, hits);
-        // The attack's picture stays until the next attack.
+        // The attack's picture stays until the next attack, but the attack
+        // is over: the same key again is not judged.
         EXPECT_EQ(scene->direction, trials[i].position);
+        Key(trials[i].key);
+        EXPECT_TRUE(Started(Take()).empty());
+        EXPECT_EQ(scene->mistakes, hits);
         // Wrong keys alone never end the game: the next attack comes.
         const int next = i + 1 < trials.size() ? trials[i + 1].position : 1;
         platform::CrtQueueRandomValues({FourWay(next)});
@@ -246,12 +255,23 @@ TEST_F(DuelTest, StrikeKeysOnlyClangWhileTheChanceIsClosedAndKillOnceItIsOpen) {
     }
     Key('7');
     Take();
-    // Kill: the stroke, a fall cry, the struck-down picture, and the next
-    // enemy a second later.
+    // Between attacks the strike is not judged, chance or not.
+    Ticks(15);
+    ASSERT_EQ(scene->phase, CSceenGame::NextAttack);
+    Key(VK_SPACE);
+    EXPECT_TRUE(Started(Take()).empty());
+    // The open chance kills even though this attack is not answered: the
+    // stroke, a fall cry, the struck-down picture, and the next enemy a
+    // second later. A second strike meanwhile is not judged.
+    ASSERT_EQ(MsUntilStarted("huri"), 500);
+    Take();
     platform::CrtQueueRandomValues({0, 0});
     Key('5');
     EXPECT_EQ(Started(Take()), (std::vector<std::string>{"sasu1", "uwaa"}));
     EXPECT_EQ(scene->direction, CSceenGame::Strike);
+    EXPECT_EQ(scene->mistakes, 0);
+    Key(VK_SPACE);
+    EXPECT_TRUE(Started(Take()).empty());
     EXPECT_EQ(MsUntilStarted("asiato"), 1000);
 }
 
@@ -275,15 +295,27 @@ TEST_F(DuelTest, HitsAreCountedOnScreenWithTheirVoicesUpToTheFifth) {
 }
 
 TEST_F(DuelTest, FourHitsLoseWhenTheNextWindowEndsEvenIfParried) {
-    ToFirstSwing(1);
-    for (int hit = 1; hit <= 4; hit++) {
-        Key('9');
-        platform::CrtQueueRandomValues({0, TwoWay(1)});
-        ASSERT_EQ(MsUntilStarted("huri"), 1000);
+    for (bool strike : {true, false}) {
+        SCOPED_TRACE(strike);
+        ToFirstSwing(1);
+        for (int hit = 1; hit <= 4; hit++) {
+            Key('9');
+            platform::CrtQueueRandomValues({0, TwoWay(1)});
+            ASSERT_EQ(MsUntilStarted("huri"), 1000);
+        }
+        Take();
+        Key('7');  // parried: the chance opens
+        EXPECT_TRUE(WasStarted(Take(), "chance"));
+        if (strike) {
+            // Struck inside that window, the enemy falls and the game goes on.
+            Key(VK_SPACE);
+            Ticks(15);
+            EXPECT_FALSE(WasStarted(Take(), "youlose"));
+            EXPECT_EQ(scene->phase, CSceenGame::Approach);
+            EXPECT_EQ(scene->enemyNumber, 2);
+        }
     }
-    Take();
-    Key('7');  // parried: the chance opens, but nobody strikes
-    EXPECT_TRUE(WasStarted(Take(), "chance"));
+    // Nobody strikes: the window's end loses.
     Ticks(14);
     EXPECT_EQ(scene->phase, CSceenGame::Attack);
     Tick();  // 1500 ms: the window ends
@@ -374,6 +406,7 @@ TEST_F(DuelTest, LaterEnemiesComeAtTheHighRateWithTheirNumberAndADrawnChanceCoun
     EXPECT_EQ(Buffer(scene->footstepsSound)->GetFrequency(), 24200u);
     EXPECT_TRUE(scene->lines.empty());
     EXPECT_FALSE(scene->showArm);
+    EXPECT_EQ(scene->direction, CSceenGame::NoAttack);  // picture 1 again
     Tick();
     EXPECT_EQ(Line(0), "2");
     EXPECT_EQ(Values(Take(), "asiato", Kind::Volume), std::vector<int64_t>{-900});
@@ -414,6 +447,10 @@ TEST_F(DuelTest, KeyReleasedAfterTheDeadlineButBeforeTheTickStillCountsForThatAt
     EXPECT_FALSE(WasStarted(Take(), "sasu2"));
     EXPECT_EQ(scene->mistakes, 0);
     EXPECT_EQ(scene->phase, CSceenGame::NextAttack);
+    // The parry counted for that attack only: the next one, unanswered,
+    // costs a hit when its window ends.
+    EXPECT_EQ(MsUntilStarted("sasu2"), 2000);
+    EXPECT_EQ(scene->mistakes, 1);
 }
 
 // The counter wraps after 49.7 days and passes 2^31 half-way there; neither

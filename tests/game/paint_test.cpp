@@ -61,6 +61,12 @@ TEST_F(PaintTest, ApproachingEnemyGrowsFromTheBottomCentre) {
     EXPECT_EQ(calls[1].width, 22);
     EXPECT_EQ(calls[1].height, 11);
     ExpectLine(calls[2], 0, "1");
+    // In a window narrower than the picture, both cuts go toward zero:
+    // (21 - 22) * 0.5 is 0, not -1.
+    calls = Painted(21, 5);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[1].x, 0);
+    EXPECT_EQ(calls[1].y, -6);
 
     // The last scaled frame of the first approach, at its 19th tick, in an
     // odd-sized window: 0.58 of the size.
@@ -78,6 +84,9 @@ TEST_F(PaintTest, ApproachingEnemyGrowsFromTheBottomCentre) {
     EXPECT_EQ(calls[1].kind, Draw::Picture);
     EXPECT_EQ(calls[1].x, (kWidth - 100) / 2);
     EXPECT_EQ(calls[1].y, kHeight - 50);
+    calls = Painted(99, 40);
+    EXPECT_EQ(calls[1].x, 0);  // (99 - 100) / 2, cut toward zero
+    EXPECT_EQ(calls[1].y, -10);
 }
 
 TEST_F(PaintTest, AttackShowsItsPictureAndTheArmOverItsExactRectangleAfterTheParry) {
