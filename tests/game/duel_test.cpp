@@ -190,7 +190,7 @@ TEST_F(DuelTest, EachAttackPositionIsPlacedByPanAndPitchAndParriedByItsKeys) {
     }
 }
 
-TEST_F(DuelTest, EveryOtherDirectionKeyCostsAHitAndTheNextAttackComesASecondLater) {
+TEST_F(DuelTest, EveryOtherDirectionKeyCostsAHitWithItsVoiceAndTheNextAttackComesASecondLater) {
     struct Trial {
         int position;
         int key;
@@ -221,11 +221,14 @@ TEST_F(DuelTest, EveryOtherDirectionKeyCostsAHitAndTheNextAttackComesASecondLate
         Take();
         Key(trials[i].key);
         std::vector<Heard> hit = Take();
-        ASSERT_FALSE(Started(hit).empty());
-        EXPECT_EQ(Started(hit).front(), "sasu2");
+        // The stroke, then the voice of the 1st to 5th hit; none after.
+        std::vector<std::string> expected = {"sasu2"};
+        if (hits <= 5) {
+            expected.push_back("damage" + std::to_string(hits));
+        }
+        EXPECT_EQ(Started(hit), expected);
         EXPECT_TRUE(Values(hit, "sasu2", Kind::Pan).empty());  // not placed
-        EXPECT_FALSE(WasStarted(hit, "kin"));
-        EXPECT_EQ(Line(0), "DAMAGE!" + std::to_string(hits));
+        EXPECT_EQ(scene->lines, std::vector<std::string>{"DAMAGE!" + std::to_string(hits)});
         EXPECT_EQ(scene->mistakes, hits);
         // The attack's picture stays until the next attack, but the attack
         // is over: the same key again is not judged.
@@ -273,25 +276,6 @@ TEST_F(DuelTest, StrikeKeysOnlyClangWhileTheChanceIsClosedAndKillOnceItIsOpen) {
     Key(VK_SPACE);
     EXPECT_TRUE(Started(Take()).empty());
     EXPECT_EQ(MsUntilStarted("asiato"), 1000);
-}
-
-TEST_F(DuelTest, HitsAreCountedOnScreenWithTheirVoicesUpToTheFifth) {
-    ToFirstSwing(2);
-    for (int hit = 1; hit <= 7; hit++) {
-        SCOPED_TRACE(hit);
-        Key('7');  // upper left against an upper-right attack
-        std::vector<Heard> heard = Take();
-        std::vector<std::string> expected = {"sasu2"};
-        if (hit <= 5) {
-            expected.push_back("damage" + std::to_string(hit));
-        }
-        EXPECT_EQ(Started(heard), expected);
-        EXPECT_EQ(Line(0), "DAMAGE!" + std::to_string(hit));
-        EXPECT_EQ(scene->lines.size(), 1u);
-        platform::CrtQueueRandomValues({0, TwoWay(2)});
-        ASSERT_EQ(MsUntilStarted("huri"), 1000);
-        Take();
-    }
 }
 
 TEST_F(DuelTest, FourHitsLoseWhenTheNextWindowEndsEvenIfParried) {
@@ -485,9 +469,6 @@ TEST_F(DuelTest, SilentPlayerLosesAfterFiveUnansweredAttacks) {
     EXPECT_EQ(Started(Take()), (std::vector<std::string>{"youlose", "GameOver", "sasu2"}));
     EXPECT_EQ(scene->mistakes, 4);
     EXPECT_EQ(scene->phase, CSceenGame::Lost);
-    Ticks(30);
-    Key(VK_SPACE);
-    EXPECT_EQ(scene->resultCode, 1);
 }
 
 TEST_F(DuelTest, FullHardGameWonByEarWithWindowsShrinkingEveryFiveEnemies) {
