@@ -53,18 +53,11 @@ TEST(VirtualKeys, TheDuelKeysArriveWhateverTheShiftCapsAndNumLockState) {
     EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_KP_Home, 200, GDK_KEY_KP_Home), 0x67);
 }
 
-TEST(VirtualKeys, TheMenuKeysAndEveryOtherKeyReachTheScene) {
-    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Up, 111, GDK_KEY_Up), platform::VK_UP);
-    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Down, 116, GDK_KEY_Down), platform::VK_DOWN);
-    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Left, 113, GDK_KEY_Left), platform::VK_LEFT);
-    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Right, 114, GDK_KEY_Right), platform::VK_RIGHT);
-    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_space, 65, GDK_KEY_space), platform::VK_SPACE);
-    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Return, 36, GDK_KEY_Return), platform::VK_RETURN);
+TEST(VirtualKeys, EveryOtherKeyReachesTheSceneWithItsCodeOrZero) {
     EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_KP_Enter, 104, GDK_KEY_KP_Enter), platform::VK_RETURN);
-    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Escape, 9, GDK_KEY_Escape), platform::VK_ESCAPE);
+    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Left, 113, GDK_KEY_Left), platform::VK_LEFT);
     EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Tab, 23, GDK_KEY_Tab), 0x09);
     EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_F1, 67, GDK_KEY_F1), 0x70);
-    EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_Shift_L, 50, GDK_KEY_Shift_L), 0x10);
     EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_KP_Add, 86, GDK_KEY_KP_Add), 0x6B);
     EXPECT_EQ(VirtualKeyFromGdkKey(GDK_KEY_comma, 59, GDK_KEY_comma), 0xBC);
     // No Windows code: 0, which still makes the menu speak.
