@@ -308,8 +308,9 @@ def scenario_menu(args, work):
 
 
 def scenario_exits(args, work):
-    """Without a display: one sentence and status 1. SIGTERM: an orderly end
-    with the settings saved."""
+    """Without a display: one sentence and status 1. Without a sound device:
+    silent, but playable. SIGTERM, SIGHUP, SIGINT: an orderly end with the
+    settings saved."""
     binary = args.binary
     game_dir = make_game_dir(work)
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
@@ -320,6 +321,20 @@ def scenario_exits(args, work):
     lines = [line for line in result.stderr.splitlines() if line.strip()]
     check(len(lines) == 1 and "display" in lines[0],
           "without a display one sentence names the problem: %r" % result.stderr)
+
+    # No sound card at all: the game runs silent and still ends normally.
+    silent_dir = os.path.join(work, "silent")
+    os.makedirs(silent_dir)
+    game = Game(binary, game_dir, silent_dir, {"SDL_AUDIODRIVER": "no-such-driver"})
+    try:
+        if check(game.find_window(), "without a sound device the window still appears"):
+            check_menu_colours(screenshot(game.window), cursor=0)
+            game.keys("Down", "Up", *(["Down"] * 6), "Return")
+            code = game.wait_exit(10)
+            check(code == 0, "without a sound device End ends with status 0 (got %s)" % code)
+            check(not os.path.exists(game.audio), "nothing was written as sound")
+    finally:
+        game.stop()
 
     for signame in ("SIGTERM", "SIGHUP", "SIGINT"):
         run_dir = os.path.join(work, signame)
