@@ -210,4 +210,35 @@ TEST_F(MainWindowTest, ReleasedKeysArriveOnceAsVirtualKeyCodes) {
                                       0x41, 0x31, 0x67, 0x63, platform::VK_SPACE}));
 }
 
+TEST_F(MainWindowTest, AHeldKeyActsOnceAtItsRelease) {
+    platform::MainWindow window("ZankoruC", 732, 570);
+    Recorder handler(window);
+    int presses = 0;
+    g_signal_connect(window.NativeWindow(), "key-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer count) -> gboolean {
+                         ++*static_cast<int*>(count);
+                         return FALSE;
+                     }),
+                     &presses);
+    handler.onTick = [&](int tick) {
+        if (tick == 3) {
+            gdk_window_focus(gtk_widget_get_window(GTK_WIDGET(window.NativeWindow())),
+                             GDK_CURRENT_TIME);
+        }
+        if (tick == 5) {
+            g_spawn_command_line_async("xdotool keydown Down", nullptr);
+        }
+        // Held for well over the keyboard's repeat delay (1.5 s).
+        if (tick == 80) {
+            g_spawn_command_line_async("xdotool keyup Down", nullptr);
+        }
+        if (tick == 110) {
+            window.EndModalLoop(1);
+        }
+    };
+    window.RunModal(handler);
+    EXPECT_GT(presses, 1) << "the key repeated while held";
+    EXPECT_EQ(handler.keys, (std::vector<int>{platform::VK_DOWN}));
+}
+
 }  // namespace
