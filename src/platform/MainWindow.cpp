@@ -337,8 +337,8 @@ gboolean DispatchTimer(GSource* source, GSourceFunc, gpointer) {
     if (timer->dueUs <= now) {
         timer->dueUs = now + timer->periodUs;
     }
-    // Rescheduled before the handler runs: it may open a message box whose
-    // nested loop must go on ticking.
+    // The next tick is due before the handler runs: the handler may open a
+    // message box whose nested loop must go on ticking.
     if (*timer->handler != nullptr) {
         (*timer->handler)->OnTimer(timer->id);
     }
