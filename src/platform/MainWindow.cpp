@@ -8,6 +8,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 #include "platform/CairoCanvas.h"
@@ -298,6 +299,8 @@ struct MainWindow::Impl {
     bool minimised = false;
     std::vector<GSource*> timers;
     std::vector<guint> signalSources;
+    // Keys whose press this window received and whose release is still due.
+    std::set<guint> pressedKeys;
 
     void StopTimers() {
         for (GSource* timer : timers) {
@@ -371,8 +374,26 @@ MainWindow::MainWindow(const std::string& title, int clientWidth, int clientHeig
             return true;
         },
         false);
+    // A release counts only for a key pressed in this window: the Enter that
+    // closes a message box on its press must not reach the scene on its
+    // release and choose a menu item.
+    window.signal_key_press_event().connect(
+        [state](GdkEventKey* event) {
+            state->pressedKeys.insert(event->hardware_keycode);
+            return false;
+        },
+        false);
+    window.signal_focus_out_event().connect(
+        [state](GdkEventFocus*) {
+            state->pressedKeys.clear();
+            return false;
+        },
+        false);
     window.signal_key_release_event().connect(
         [state](GdkEventKey* event) {
+            if (state->pressedKeys.erase(event->hardware_keycode) == 0) {
+                return true;
+            }
             GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_window_get_display(event->window));
             guint unshifted = event->keyval;
             guint translated = 0;

@@ -23,7 +23,8 @@ class DialogHandler {
     // loop (a message box, a dialog) runs.
     virtual void OnTimer(int id) = 0;
     // A released key as a Windows virtual-key code, or 0 for a key that has
-    // none. Presses are not reported; a held key gives one release.
+    // none. Presses are not reported; a held key gives one release, and only
+    // a key pressed in this window reports its release.
     virtual void OnKeyUp(int virtualKey) = 0;
     // The client area is drawn; `minimised` while the window is iconified.
     virtual void OnPaint(Canvas& canvas, bool minimised) = 0;

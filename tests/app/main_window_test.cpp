@@ -241,4 +241,60 @@ TEST_F(MainWindowTest, AHeldKeyActsOnceAtItsRelease) {
     EXPECT_EQ(handler.keys, (std::vector<int>{platform::VK_DOWN}));
 }
 
+TEST_F(MainWindowTest, OnlyKeysPressedInTheWindowReportTheirRelease) {
+    platform::MainWindow window("ZankoruC", 732, 570);
+    Recorder handler(window);
+    bool boxOpen = false;
+    int nestedTicks = 0;
+    int closedAt = -1;
+    auto focusWindow = [&] {
+        gdk_window_focus(gtk_widget_get_window(GTK_WIDGET(window.NativeWindow())),
+                         GDK_CURRENT_TIME);
+    };
+    handler.onTick = [&](int tick) {
+        if (boxOpen) {
+            // Down is pressed in the box, then Enter closes the box on its
+            // press; both keys are still down when the box has gone.
+            ++nestedTicks;
+            if (nestedTicks == 10) {
+                g_spawn_command_line_async("xdotool keydown Down", nullptr);
+            }
+            if (nestedTicks == 14) {
+                g_spawn_command_line_async("xdotool keydown Return", nullptr);
+            }
+            return;
+        }
+        if (tick == 3) {
+            focusWindow();
+        }
+        if (tick == 5) {
+            boxOpen = true;
+            platform::ShowMessageBox("text", "zankoruc", &window);
+            boxOpen = false;
+            closedAt = handler.ticks;  // the ticks inside the box counted too
+            // As a window manager would: the focus goes back to the window.
+            focusWindow();
+            return;
+        }
+        if (closedAt < 0) {
+            return;
+        }
+        if (tick == closedAt + 5) {
+            g_spawn_command_line_async("xdotool keyup Return", nullptr);
+        }
+        if (tick == closedAt + 10) {
+            g_spawn_command_line_async("xdotool keyup Down", nullptr);
+        }
+        if (tick == closedAt + 15) {
+            g_spawn_command_line_async("xdotool key Up", nullptr);
+        }
+        if (tick == closedAt + 40) {
+            window.EndModalLoop(1);
+        }
+    };
+    window.RunModal(handler);
+    EXPECT_GE(nestedTicks, 14);
+    EXPECT_EQ(handler.keys, (std::vector<int>{platform::VK_UP}));
+}
+
 }  // namespace
