@@ -198,6 +198,20 @@ def screenshot(window):
     return width, height, data[position + 1:]
 
 
+def menu_screenshot(window, cursor, timeout=10):
+    """A screenshot once the menu shows its cursor on item `cursor` (the
+    window paints a moment after a key or a scene switch)."""
+    def painted():
+        shot = screenshot(window)
+        for i in range(7):
+            y = 10 + 80 * i
+            yellow, white, _ = count_colours(shot, 0, y, 360, y + 66)
+            if (yellow if i == cursor else white) == 0:
+                return None
+        return shot
+    return wait_for(painted, timeout, step=0.2) or screenshot(window)
+
+
 def count_colours(shot, x0, y0, x1, y1):
     width, height, pixels = shot
     yellow = white = other = 0
@@ -271,11 +285,11 @@ def scenario_menu(args, work):
                 energy = sum(abs(x) for x in channel[late]) / max(1, len(channel[late]))
                 check(energy > 0.001, "the menu is heard in the %s channel" % name)
 
-        check_menu_colours(screenshot(game.window), cursor=0)
+        check_menu_colours(menu_screenshot(game.window, 0), cursor=0)
 
         game.keys("Down", "Down")
         time.sleep(0.3)
-        check_menu_colours(screenshot(game.window), cursor=2)
+        check_menu_colours(menu_screenshot(game.window, 2), cursor=2)
         if synthetic:
             before = len(game.frames()[0])
             time.sleep(0.5)
@@ -293,7 +307,7 @@ def scenario_menu(args, work):
         time.sleep(0.6)
         check(game.process.poll() is None and game.window_present(),
               "Esc leaves the game for the menu, the window stays")
-        check_menu_colours(screenshot(game.window), cursor=0)
+        check_menu_colours(menu_screenshot(game.window, 0), cursor=0)
 
         game.keys(*(["Down"] * 6), "Return")
         code = game.wait_exit(10)
@@ -328,7 +342,7 @@ def scenario_exits(args, work):
     game = Game(binary, game_dir, silent_dir, {"SDL_AUDIODRIVER": "no-such-driver"})
     try:
         if check(game.find_window(), "without a sound device the window still appears"):
-            check_menu_colours(screenshot(game.window), cursor=0)
+            check_menu_colours(menu_screenshot(game.window, 0), cursor=0)
             game.keys("Down", "Up", *(["Down"] * 6), "Return")
             code = game.wait_exit(10)
             check(code == 0, "without a sound device End ends with status 0 (got %s)" % code)
@@ -417,7 +431,7 @@ def scenario_netrecord(args, work):
         check(wait_for(lambda: opened(1), 10), "the ranking page was handed to the browser")
         time.sleep(0.3)
         check(game.process.poll() is None and game.window_present(), "the menu stays open")
-        check_menu_colours(screenshot(game.window), cursor=4)
+        check_menu_colours(menu_screenshot(game.window, 4), cursor=4)
         game.keys("space")
         check(wait_for(lambda: opened(2), 10), "choosing NetRecord again opens the page again")
         with open(record) as f:
