@@ -302,7 +302,8 @@ def scenario_menu(args, work):
         time.sleep(0.6)
         check(game.process.poll() is None and game.window_present(),
               "choosing Normal keeps the window open")
-        check(screenshot(game.window)[2] != menu_shot[2], "the game scene replaced the menu")
+        check(wait_for(lambda: screenshot(game.window)[2] != menu_shot[2], 10, step=0.2),
+              "the game scene replaced the menu")
         game.keys("Escape")
         time.sleep(0.6)
         check(game.process.poll() is None and game.window_present(),
