@@ -9,8 +9,11 @@
 #include "platform/AppName.h"
 #include "platform/Clock.h"
 #include "platform/CrtRandom.h"
+#include "platform/MessageBox.h"
+#include "ranking/CDlgSendNet.h"
 #include "ranking/LaunchUpdater.h"
 #include "ranking/RankingPage.h"
+#include "ranking/SendScore.h"
 
 namespace {
 
@@ -135,14 +138,31 @@ void CZankoruCDlg::OnTimer(int id) {
         int result = gameScene->resultCode;
         gameScene->resultCode = -1;
         if (result == 2) {
-            // ---- A won game: the score dialog and the submission go here. ----
-            // Until they are wired in, a won game goes back to the menu like
-            // any other finished game.
+            OfferScore();
             SwitchScene(kMenuScene, result);
         } else if (result >= 0) {
             SwitchScene(kMenuScene, result);
         }
     }
+}
+
+// A won game: the score dialog, filled with the stored name and area. On
+// "Send" the confirmed values go into the settings (the file gets them at
+// exit), the score goes to the ranking server, and its answer is shown. The
+// game's resultCode was reset before the dialog opened, so the ticks that keep
+// coming meanwhile change nothing.
+void CZankoruCDlg::OfferScore() {
+    CDlgSendNet dialog;
+    dialog.area = settings.aria;
+    dialog.name = settings.name;
+    if (dialog.DoModal(this) != CDlgSendNet::kSend) {
+        return;
+    }
+    settings.aria = dialog.area;
+    settings.name = dialog.name;
+    std::string answer =
+        SendScore(settings.aria, settings.name, gameScene->level - 1, gameScene->mistakes);
+    platform::ShowMessageBox(answer, platform::ApplicationName(), this);
 }
 
 void CZankoruCDlg::OnKeyUp(int virtualKey) {

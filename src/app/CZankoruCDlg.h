@@ -60,6 +60,8 @@ class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
     void CloseScene();
     // Ends the modal run with `result`.
     void EndDialog(int result);
+    // After a won game: asks name and area, sends the score, shows the answer.
+    void OfferScore();
 
     void RequestRepaint() override;
     void* NativeWindow() override;
