@@ -4,10 +4,6 @@
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 std::string CookieName(const std::string& pair) {
     return pair.substr(0, pair.find('='));
 }
@@ -64,16 +60,7 @@ std::string ResolveRelativeObject(const std::string& currentObject, const std::s
 
 void MergeSetCookies(const std::string& rawHeaders, std::vector<std::string>& pairs) {
     for (const std::string& value : platform::FindHeaderValues(rawHeaders, "Set-Cookie")) {
-        std::string pair = value.substr(0, value.find(';'));
-        size_t first = 0;
-        while (first < pair.size() && IsBlank(pair[first])) {
-            ++first;
-        }
-        size_t last = pair.size();
-        while (last > first && IsBlank(pair[last - 1])) {
-            --last;
-        }
-        pair = pair.substr(first, last - first);
+        std::string pair = platform::TrimBlanks(value.substr(0, value.find(';')));
         // A pair needs a name; a bare value is not a cookie a server can read
         // back, and control bytes would break the header line.
         size_t equals = pair.find('=');

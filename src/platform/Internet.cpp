@@ -20,26 +20,6 @@ std::mutex timeoutsMutex;
 InternetTimeouts currentTimeouts;
 std::atomic<bool> failNextOpen{false};
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string Trim(const std::string& text) {
-    size_t first = 0;
-    while (first < text.size() && IsBlank(text[first])) {
-        ++first;
-    }
-    size_t last = text.size();
-    while (last > first && IsBlank(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
-}
-
 std::string HostForUrl(const std::string& host) {
     return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
@@ -68,7 +48,7 @@ std::string RealmOf(const std::string& challenge) {
                                 end == std::string::npos ? std::string::npos : end - start - 1);
     }
     size_t end = challenge.find(',', start);
-    return Trim(
+    return TrimBlanks(
         challenge.substr(start, end == std::string::npos ? std::string::npos : end - start));
 }
 

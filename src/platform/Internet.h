@@ -82,6 +82,9 @@ std::string RemoveDotSegments(const std::string& path);
 
 // Compares two texts, ASCII letters in any case.
 bool EqualNoCase(const std::string& a, const std::string& b);
+char LowerAscii(char c);
+// The text without the blanks (space, tab, CR, LF, VT, FF) at either end.
+std::string TrimBlanks(const std::string& text);
 
 // The values of every header line called `name` (any letter case) in a raw
 // header text, in order, without the blanks around them. The status line is

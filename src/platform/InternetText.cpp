@@ -7,26 +7,6 @@
 namespace platform {
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string Trim(const std::string& text) {
-    size_t first = 0;
-    while (first < text.size() && IsBlank(text[first])) {
-        ++first;
-    }
-    size_t last = text.size();
-    while (last > first && IsBlank(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
-}
-
 bool IsSchemeChar(char c, bool first) {
     bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     if (first) {
@@ -209,10 +189,24 @@ std::vector<std::string> FindHeaderValues(const std::string& rawHeaders, const s
             continue;
         }
         if (EqualNoCase(line.substr(0, colon), name)) {
-            values.push_back(Trim(line.substr(colon + 1)));
+            values.push_back(TrimBlanks(line.substr(colon + 1)));
         }
     }
     return values;
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string TrimBlanks(const std::string& text) {
+    const char* blanks = " \t\r\n\v\f";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
 }
 
 }  // namespace platform

@@ -7,22 +7,11 @@
 namespace {
 
 const char kErr[] = "Err";
-const char kBlanks[] = "\t\n\v\f\r ";
-
 // The marker counts only after the line's first character, so a line that
 // opens with it is not a marker line.
 bool HasMarker(const std::string& line, const char* marker) {
     size_t at = line.find(marker);
     return at != std::string::npos && at > 0;
-}
-
-std::string Trimmed(const std::string& line) {
-    size_t last = line.find_last_not_of(kBlanks);
-    if (last == std::string::npos) {
-        return std::string();
-    }
-    size_t first = line.find_first_not_of(kBlanks);
-    return line.substr(first, last - first + 1);
 }
 
 std::string WithParagraphBreaks(const std::string& line) {
@@ -62,7 +51,7 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines) {
         if (!started) {
             continue;
         }
-        std::string text = WithParagraphBreaks(Trimmed(line));
+        std::string text = WithParagraphBreaks(platform::TrimBlanks(line));
         if (!text.empty()) {
             result += text + "\r\n";
         }
