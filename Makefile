@@ -15,8 +15,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@if [ -x $(BUILD)/zankoruc ]; then cd $(BUILD)/game && exec ../zankoruc; \
-	else echo "The game window is not built yet: the sound engine and its tests are."; fi
+	cd $(BUILD)/game && exec ../zankoruc
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 2
