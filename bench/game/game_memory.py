@@ -45,9 +45,7 @@ import zankoruc_e2e as e2e  # noqa: E402
 
 RATE = duel.RATE
 PERIOD = duel.PERIOD
-CLIP_RATE = 22050
 HIGH, LOW = duel.HIGH_HZ, duel.LOW_HZ
-# A clip's own rate × 1.1: a swing buffer's rate before its first placement.
 KEYS = {(True, True): "7", (False, True): "9", (True, False): "1", (False, False): "3"}
 WRONG = {(True, True): "9", (False, True): "7", (True, False): "3", (False, False): "1"}
 HARD_ENEMIES = 50
@@ -156,9 +154,9 @@ class Tracker:
         self.candidates = []  # (kind, rate, template, glitch)
         for new in (HIGH, LOW):
             for first in (new, HIGH, LOW, rate):
-                template = render(swing, new, first, int(0.8 * RATE))
+                template = duel.resample(swing, new, int(0.8 * RATE), first_rate=first)
                 self.candidates.append(("swing", new, template, first != new))
-        clang = render(clang, clang_rate, clang_rate, int(1.7 * RATE))
+        clang = duel.resample(clang, clang_rate, int(1.7 * RATE))
         self.candidates += [("clang", clang_rate, clang, False), ("clang", clang_rate, clang, True)]
         self.voices = {}
         self.next = None  # first frame of the next period to explain
@@ -226,31 +224,6 @@ class Tracker:
                 del self.voices[kind]
                 return (None,)
         return None
-
-
-def render(samples, rate, first_rate, frames):
-    """A clip as the mixer plays it from its start: the first period at
-    `first_rate`, the rest at `rate` (cubic interpolation, as the mixer)."""
-    count = len(samples)
-
-    def at(i):
-        return samples[i] if 0 <= i < count else (samples[0] if i < 0 else 0.0)
-
-    out = []
-    for k in range(frames):
-        if k < PERIOD:
-            position = k * first_rate / RATE
-        else:
-            position = PERIOD * first_rate / RATE + (k - PERIOD) * rate / RATE
-        i = int(position)
-        if i >= count:
-            out.extend([0.0] * (frames - k))
-            break
-        t = position - i
-        sm1, s0, s1, s2 = at(i - 1), at(i), at(i + 1), at(i + 2)
-        out.append(s0 + 0.5 * t * (s1 - sm1 + t * (2.0 * sm1 - 5.0 * s0 + 4.0 * s1 - s2
-                                                   + t * (3.0 * (s0 - s1) + s2 - sm1))))
-    return out
 
 
 def memory(pid):

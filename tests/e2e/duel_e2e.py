@@ -10,7 +10,9 @@ bring the menu back with its title voice over its music.
 Every sound is found in the output by its clip: the clip is played through the
 same resampling the mixer uses, and the output must equal it up to one gain
 per mixer period (the game changes volumes between periods). A clip starts on
-a period's first frame, so only those frames are tried as starts. The driver
+a period's first frame, so only those frames are tried as starts; its first
+period may still carry the buffer's previous rate (the mixer can render
+between the start and the rate setting), so that variant is tried too. The driver
 writes in real time on a possibly busy machine, so every wait polls the file
 up to a generous deadline, and positions in the output (not the wall clock)
 measure the game's time.
@@ -58,12 +60,14 @@ def read_clip(path):
     return [v / 32768.0 for v in struct.unpack("<%dh" % count, data[:2 * count])], rate
 
 
-def resample(samples, rate, frames, looping=False):
+def resample(samples, rate, frames, looping=False, first_rate=None):
     """The first `frames` output frames of a clip played at `rate` from its
     start: Catmull-Rom interpolation between neighbouring samples, as the
-    mixer does it."""
+    mixer does it. With `first_rate` the first period plays at that rate:
+    a clip is started, panned and set to its rate in separate steps, and the
+    mixer may render one period in between, at the buffer's previous rate."""
     count = len(samples)
-    step = rate / RATE
+    first_rate = rate if first_rate is None else first_rate
 
     def at(i):
         if 0 <= i < count:
@@ -74,7 +78,10 @@ def resample(samples, rate, frames, looping=False):
 
     out = []
     for k in range(frames):
-        position = k * step
+        if k < PERIOD:
+            position = k * first_rate / RATE
+        else:
+            position = PERIOD * first_rate / RATE + (k - PERIOD) * rate / RATE
         i = int(position)
         if i >= count and not looping:
             out.extend([0.0] * (frames - k))
@@ -178,17 +185,20 @@ class Clips:
 
     def __init__(self, game_dir):
         sound = os.path.join(game_dir, "sound")
+        # Templates by (rate, rate of the first period); a new buffer plays
+        # at the clip's own rate until its rate is set.
         footsteps, rate = read_clip(os.path.join(sound, "asiato.snz"))
         # The footsteps of the first enemy play at the clip's own rate, except
         # that the process's very first frequency setting (this one) uses the
         # clip's rate × 1.1: both are accepted.
-        self.footsteps = {r: resample(footsteps, r, int(2.2 * RATE))
-                          for r in (rate, int(rate * 1.1))}
+        first = int(rate * 1.1)
+        self.footsteps = {(r, f): resample(footsteps, r, int(2.2 * RATE), first_rate=f)
+                          for r, f in ((rate, rate), (first, first), (first, rate))}
         swing, _ = read_clip(os.path.join(sound, "huri.snz"))
         # The high and low rates, and for a clearer failure the rates a
         # swing placed without the 1.1 scaling or not at all would have.
-        self.swing = {r: resample(swing, r, int(0.6 * RATE))
-                      for r in (HIGH_HZ, LOW_HZ, 22000, 12000, rate)}
+        self.swing = {(r, f): resample(swing, r, int(0.6 * RATE), first_rate=f)
+                      for r in (HIGH_HZ, LOW_HZ, 22000, 12000, rate) for f in (r, rate)}
         title, rate = read_clip(os.path.join(sound, "menu", "Title.snz"))
         self.title = resample(title, rate, int(len(title) * RATE / rate) + PERIOD)
         music, rate = read_clip(os.path.join(sound, "opning.snz"))
@@ -203,15 +213,16 @@ def find_footsteps(left, right, clips, lo, hi):
     0.6 s, where the volume steps only 1 dB per tick."""
     mono = [a + b for a, b in zip(left, right)]
     best = None
-    for rate, template in clips.footsteps.items():
+    for key, template in clips.footsteps.items():
         offset = loud_window(template[int(0.3 * RATE):], 1024, int(0.6 * RATE)) + int(0.3 * RATE)
         start, _, residual = find_start(mono, template, lo, hi, offset, 1024)
         if start is not None and (best is None or residual < best[2]):
-            best = (start, rate, residual)
+            best = (start, key, residual)
     if best is None or best[2] >= FIT_RESIDUAL:
         return None
-    start, rate, _ = best
-    template = clips.footsteps[rate]
+    start, key, _ = best
+    rate = key[0]
+    template = clips.footsteps[key]
     loudest = max(dot(template[k:k + PERIOD], template[k:k + PERIOD])
                   for k in range(0, len(template), PERIOD))
     span = int(1.5 * RATE)
@@ -228,15 +239,16 @@ def find_swing(left, right, clips, lo, hi):
     or None."""
     mono = [a + b for a, b in zip(left, right)]
     found = None
-    for rate, template in clips.swing.items():
+    for key, template in clips.swing.items():
         offset = loud_window(template, 1024, len(template))
         start, _, residual = find_start(mono, template, lo, hi, offset, 1024, first=True)
         if residual < FIT_RESIDUAL and (found is None or start < found[0]):
-            found = (start, rate)
+            found = (start, key)
     if found is None:
         return None
-    start, rate = found
-    template = clips.swing[rate]
+    start, key = found
+    rate = key[0]
+    template = clips.swing[key]
     length = next((k for k in range(len(template) - 1, -1, -1) if template[k] != 0.0), 0) + 1
     sides = []
     for channel in (left, right):
