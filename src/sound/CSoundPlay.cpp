@@ -183,15 +183,21 @@ int CSoundPlay::Play(int id, int loop) {
 }
 
 void CSoundPlay::PlayAt(int id, float x, float y) {
-    if (id < 0) {
+    if (id < 0 || !ValidId(id)) {
         return;
     }
-    Play(id, 0);
-    if (ValidId(id) && slots[id].buffer) {
+    // The clip is placed before it starts: the audio thread mixes between any
+    // two calls, and a swing whose first period came from the wrong side or
+    // at the wrong pitch would tell the player a wrong attack.
+    if (!slots[id].buffer && Device() != nullptr) {
+        LoadSound(id);
+    }
+    if (slots[id].buffer) {
         slots[id].buffer->SetPan(x < 0 ? platform::kPanLeft : x > 0 ? platform::kPanRight : 0);
     }
     // High 22000 and low 12000, scaled by 1.1 below: 24200 Hz and 13200 Hz.
     SetFrequency(id, y > 0 ? 22000 : y < 0 ? 12000 : 0);
+    Play(id, 0);
 }
 
 void CSoundPlay::SetFrequency(int id, uint32_t hz) {

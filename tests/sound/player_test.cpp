@@ -160,6 +160,9 @@ TEST_F(Player, JournalShowsWhatWasPlayedWithItsPlace) {
     EXPECT_EQ(find(Kind::Pan), -10000);
     EXPECT_EQ(find(Kind::Frequency), 13200);
     EXPECT_EQ(journal.front().name, AssetPath("tone.snz"));
+    // Placed before it starts, so no period of it is mixed centred or at the
+    // rate of its previous play.
+    EXPECT_EQ(journal.back().kind, Kind::Play);
 }
 
 }  // namespace
