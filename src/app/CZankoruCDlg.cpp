@@ -140,6 +140,10 @@ void CZankoruCDlg::OnTimer(int id) {
         if (result == 2) {
             OfferScore();
             SwitchScene(kMenuScene, result);
+            // The dialog and the message box lay over the window; only the
+            // parts they covered would be drawn again, and the rest would go
+            // on showing the won game. The whole window shows the menu.
+            RequestRepaint();
         } else if (result >= 0) {
             SwitchScene(kMenuScene, result);
         }

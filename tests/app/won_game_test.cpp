@@ -59,6 +59,16 @@ int AreaIndex(const std::string& area) {
     return -1;
 }
 
+// The window, noting which scene was current at each repaint request.
+class RecordingDlg : public CZankoruCDlg {
+  public:
+    void RequestRepaint() override {
+        CZankoruCDlg::RequestRepaint();
+        repaintScenes.push_back(sceneType);
+    }
+    std::vector<int> repaintScenes;
+};
+
 class WonGame : public AppFixture {
   protected:
     void SetUp() override {
@@ -67,7 +77,7 @@ class WonGame : public AppFixture {
             unsetenv(name);
         }
         CDlgSendNet::TakeShown();
-        dialog = std::make_unique<CZankoruCDlg>();
+        dialog = std::make_unique<RecordingDlg>();
     }
     void TearDown() override {
         dialog.reset();
@@ -154,7 +164,7 @@ class WonGame : public AppFixture {
         EXPECT_EQ(started.back(), (std::pair<int, int>{8, 1}));
     }
 
-    std::unique_ptr<CZankoruCDlg> dialog;
+    std::unique_ptr<RecordingDlg> dialog;
 };
 
 TEST_F(WonGame, SendSubmitsTheLevelBelowTheGamesAndTheHitsAndShowsTheAnswer) {
@@ -189,6 +199,9 @@ TEST_F(WonGame, SendSubmitsTheLevelBelowTheGamesAndTheHitsAndShowsTheAnswer) {
     EXPECT_EQ(messages[0].text, kAnswerText);
     EXPECT_EQ(messages[0].caption, platform::ApplicationName());
     ExpectFreshMenu();
+    // Once the dialogs are gone the whole window is drawn again, with the menu.
+    ASSERT_FALSE(dialog->repaintScenes.empty());
+    EXPECT_EQ(dialog->repaintScenes.back(), CZankoruCDlg::kMenuScene);
 
     // The confirmed values are the window's now, but not yet the file's.
     EXPECT_EQ(dialog->settings.name, "Miyamoto Musashi");

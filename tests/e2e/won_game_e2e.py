@@ -29,6 +29,9 @@ import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from zankoruc_e2e import count_colours, screenshot  # noqa: E402  (the menu's screen checks)
+
 RATE = 48000  # the mixer's output: float32 stereo, interleaved, at 48 kHz
 BLOCK = 480  # 10 ms of frames: the unit the listener measures in
 POLL = 0.02  # how often the output file is read
@@ -518,6 +521,14 @@ def fill_dialog(program, dialog, a11y):
     program.key("Return")
 
 
+def menu_cursor(window):
+    """The menu item drawn in yellow, or None (the items are 80 pixels apart)."""
+    shot = screenshot(window)
+    yellow = [count_colours(shot, 0, 10 + 80 * i, 360, 76 + 80 * i)[0] for i in range(7)]
+    lit = [i for i, count in enumerate(yellow) if count > 150]
+    return lit[0] if len(lit) == 1 else None
+
+
 def scenario(args, work):
     if not check(os.path.isfile(os.path.join(args.game_dir, "sound", "huri.snz")),
                  "the asset pack exists in %s" % args.game_dir):
@@ -587,10 +598,12 @@ def scenario(args, work):
             check(wait_for(lambda: program.visible_window("zankoruc") is None, 10, step=0.2),
                   "Enter closes the message box")
 
-        # Back in a fresh menu, the cursor on "Tutorial": six times Down is "End".
-        time.sleep(0.5)
+        # Back in a fresh menu: its cursor (the yellow item) on "Tutorial".
         check(program.process.poll() is None and program.visible_window("ZankoruC"),
-              "the game window is still there, back at the menu")
+              "the game window is still there")
+        check(wait_for(lambda: menu_cursor(program.window) == 0, 10, step=0.3),
+              'a fresh menu is back, its cursor on "Tutorial" (at %s)'
+              % menu_cursor(program.window))
         program.focus(program.window)
         program.key(*(["Down"] * 6))
         program.key("Return")
