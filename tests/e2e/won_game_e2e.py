@@ -397,9 +397,11 @@ class Player:
     def play(self, dialog_open, deadline):
         """Plays until the score dialog opens: answers every swing; after the
         last enemy falls, the strike key ends the won game (it works 3 s after
-        the victory)."""
+        the victory). The strike key is pressed again only when no dialog came
+        of the last press, so no stray space reaches the dialog."""
         last_kill = None
         last_end_key = 0.0
+        last_look = 0.0
         while time.monotonic() < deadline:
             if self.program.process.poll() is not None:
                 print("the program ended during the game")
@@ -410,14 +412,16 @@ class Player:
                 if self.answer(onset):
                     last_kill = time.monotonic()
                 continue
-            if self.kills >= EASY_ENEMIES and last_kill is not None:
-                now = time.monotonic()
-                if now - last_kill > 3.3 and now - last_end_key > 1.0:
+            now = time.monotonic()
+            if self.kills >= EASY_ENEMIES and now - last_kill > 3.3 and now - last_look > 0.3:
+                last_look = now
+                if dialog_open():
+                    return True
+                if now - last_end_key > 2.5:
                     last_end_key = now
-                    if dialog_open():
-                        return True
                     self.program.key("space")
             time.sleep(POLL)
+        print("no victory in time: %.1f s of sound were written" % self.seconds(self.ear.frames()))
         return False
 
 
@@ -511,6 +515,7 @@ def fill_dialog(program, dialog, a11y):
     program.focus(dialog)
     if a11y is not None:
         check_dialog_accessibility(a11y)
+    program.key("ctrl+a")  # whatever the box holds is replaced
     run(["xdotool", "type", "--delay", "60", PLAYER_NAME])
     program.key("Tab")
     run(["xdotool", "key", "--delay", "25"] + ["Down"] * AREA_INDEX, timeout=60)
