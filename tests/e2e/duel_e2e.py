@@ -290,10 +290,12 @@ def find_menu_start(left, right, clips, lo, hi, music_alone):
         rest[i] -= music_gain * clips.music[i + begin - music_start]
     offset = loud_window(title, 2048, RATE)
     start, _, _ = find_start(rest, title, 0, music_start - begin + PERIOD, offset, 2048)
+    # From the menu's first sound on (before it, the game may still sound).
+    first = music_start if start is None else min(music_start, begin + start)
+    difference = max(abs(a - b) for a, b in zip(left[first:end], right[first:end]))
     if start is None:
-        return music_start, music_gain, None, 0.0, 1.0, 0.0
+        return None, 0.0, 1.0, music_start, music_gain, difference
     gain, residual = fit_one(rest[start:start + len(title)], title[:len(rest) - start])
-    difference = max(abs(a - b) for a, b in zip(left[begin:end], right[begin:end]))
     return begin + start, gain, residual, music_start, music_gain, difference
 
 
