@@ -108,10 +108,11 @@ class WonGame : public AppFixture {
 
     // Plays the current game to its end by the rules, as a player who sees
     // every attack: the first `wrongAnswers` attacks are answered with a wrong
-    // key (each a hit), every other one with the right key; the strike follows
-    // as soon as the chance is open. Once the game is won or lost the strike
-    // key (or `endKey`) ends it, and the window goes on until the menu is back. Answers the
-    // game's level and its hits taken, read just before it ended.
+    // key (each a hit), every other one with the right key (none at all
+    // without `answer`); the strike follows as soon as the chance is open.
+    // Once the game is won or lost, `endKey` ends it, and the window goes on
+    // until the menu is back. Answers the game's level and hits taken, read
+    // just before it ended.
     struct Played {
         int level = 0;
         int mistakes = -1;
