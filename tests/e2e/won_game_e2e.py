@@ -297,6 +297,7 @@ class Player:
             if level > self.threshold() and level > 4.0 * before:
                 start = max(0, b - 1) * BLOCK
                 if not ear.wait_frames(start + int(0.07 * RATE), 5):
+                    self.scanned = b  # looked at again once more is written
                     return None
                 if self.is_swing(start):
                     return start
