@@ -83,6 +83,9 @@ bool CZankoruCDlg::SwitchScene(int type, int index) {
         gameScene->LoadAssets(this, baseDir);
     }
     sceneType = type;
+    // The new scene shows at once, over the whole window: after a game or
+    // the score dialog nothing else would draw more than the parts uncovered.
+    RequestRepaint();
     return true;
 }
 
@@ -140,10 +143,6 @@ void CZankoruCDlg::OnTimer(int id) {
         if (result == 2) {
             OfferScore();
             SwitchScene(kMenuScene, result);
-            // The dialog and the message box lay over the window; only the
-            // parts they covered would be drawn again, and the rest would go
-            // on showing the won game. The whole window shows the menu.
-            RequestRepaint();
         } else if (result >= 0) {
             SwitchScene(kMenuScene, result);
         }
