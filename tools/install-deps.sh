@@ -8,7 +8,7 @@ packages=(
     libespeak-ng-dev espeak-ng-data librsvg2-common fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool sox libsox-fmt-base imagemagick
-    python3 python3-pyatspi at-spi2-core dbus-x11
+    python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11
 )
 
 missing=()
