@@ -387,10 +387,10 @@ def main():
             continue
         print("run %d: menu VmHWM %.1f MB (VmRSS %.1f); after the game VmHWM %.1f MB "
               "(VmRSS %.1f); %d enemies, %d swings in %.0f s, %d hits on purpose, "
-              "%d missed, slowest answer %.0f ms, %s"
+              "%d missed, slowest answer %.0f ms, %d periods not followed, %s"
               % (n + 1, r["menu"][0], r["menu"][1], r["game"][0], r["game"][1], r["enemies"],
                  r["swings"], r["seconds"], r["hits"], r["misses"], 1000 * r["slowest"],
-                 "won (score dialog open)" if r["won"] else "NOT won"), flush=True)
+                 r["lost"], "won (score dialog open)" if r["won"] else "NOT won"), flush=True)
         if r.get("clips") is not None:
             clips = sorted(r["clips"])
             print("  %d clips opened: %s" % (len(clips), " ".join(clips)), flush=True)

@@ -12,10 +12,11 @@ same resampling the mixer uses, and the output must equal it up to one gain
 per mixer period (the game changes volumes between periods). A clip starts on
 a period's first frame, so only those frames are tried as starts; its first
 period may still carry the buffer's previous rate (the mixer can render
-between the start and the rate setting), so that variant is tried too. The driver
-writes in real time on a possibly busy machine, so every wait polls the file
-up to a generous deadline, and positions in the output (not the wall clock)
-measure the game's time.
+between the start and the rate setting), so that variant is tried too.
+
+The driver writes in real time on a possibly busy machine, so every wait polls
+the file up to a generous deadline, and positions in the output (not the wall
+clock) measure the game's time.
 """
 import argparse
 import math
@@ -41,8 +42,8 @@ LOW_HZ = 13200
 
 # A fit explains a stretch of output when what it leaves over is below this
 # share of the stretch's energy. The mixer reproduces the clip to float
-# rounding (about 1e-12 of the energy), so this leaves room for any change of
-# interpolation while no other sound comes near it.
+# rounding (about 1e-12 of the energy), so this leaves room for a small change
+# of interpolation while no other sound comes near it.
 FIT_RESIDUAL = 0.02
 # "Only in one channel": the quiet channel's energy below this share of the
 # loud one's (-40 dB; a full pan of 10000 hundredths of a decibel is -100 dB).
@@ -105,18 +106,6 @@ def fit_one(y, t):
         return 0.0, 1.0
     g = dot(y, t) / tt
     return g, max(0.0, yy - g * g * tt) / yy
-
-
-def fit_two(y, t, u):
-    """Gains (g, h) minimising |y - g t - h u|, and the share left over."""
-    tt, uu, tu = dot(t, t), dot(u, u), dot(t, u)
-    yt, yu, yy = dot(y, t), dot(y, u), dot(y, y)
-    det = tt * uu - tu * tu
-    if det <= 0.0 or yy == 0.0:
-        return 0.0, 0.0, 1.0
-    g = (yt * uu - yu * tu) / det
-    h = (yu * tt - yt * tu) / det
-    return g, h, max(0.0, yy - g * yt - h * yu) / yy
 
 
 def loud_window(template, length, within):
