@@ -13,7 +13,6 @@ import os
 import shutil
 import signal
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
@@ -22,6 +21,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 import zankoruc_e2e as e2e  # noqa: E402
+from e2e_audio import OutputReader  # noqa: E402
 
 
 def startup_ms(binary, game_dir, work):
@@ -33,26 +33,17 @@ def startup_ms(binary, game_dir, work):
     start = time.monotonic()
     process = subprocess.Popen([binary], cwd=game_dir, env=env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    output = OutputReader(audio)
     found = None
-    offset = 0
     try:
         deadline = start + 10
         while found is None and time.monotonic() < deadline:
-            try:
-                with open(audio, "rb") as f:
-                    f.seek(offset)
-                    data = f.read()
-            except FileNotFoundError:
-                data = b""
-            usable = len(data) // 4 * 4
-            for value in struct.unpack("<%df" % (usable // 4), data[:usable]):
-                if abs(value) > 0.001:
-                    found = time.monotonic()
-                    break
-            offset += usable
-            if found is None:
+            if any(abs(value) > 0.001 for value in output.read()):
+                found = time.monotonic()
+            else:
                 time.sleep(0.001)
     finally:
+        output.close()
         process.send_signal(signal.SIGTERM)
         try:
             process.wait(timeout=10)

@@ -20,25 +20,14 @@ clock) measure the game's time.
 """
 import argparse
 import math
-import operator
 import os
-import shutil
-import struct
 import sys
-import tempfile
 import time
-import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import zankoruc_e2e as e2e  # noqa: E402
-
-RATE = e2e.RATE  # output frames per second
-PERIOD = 256  # frames the mixer renders at a time; voices start and change between periods
-
-# Playback rates: the game's high attacks at 22000 × 1.1; a clip's own rate;
-# the process's first frequency setting turns "own rate" into own rate × 1.1.
-HIGH_HZ = 24200
-LOW_HZ = 13200
+from e2e_audio import (HIGH_HZ, LOW_HZ, PERIOD, RATE, dot, fit_one, read_clip,  # noqa: E402
+                       resample)
 
 # A fit explains a stretch of output when what it leaves over is below this
 # share of the stretch's energy. The mixer reproduces the clip to float
@@ -48,64 +37,6 @@ FIT_RESIDUAL = 0.02
 # "Only in one channel": the quiet channel's energy below this share of the
 # loud one's (-40 dB; a full pan of 10000 hundredths of a decibel is -100 dB).
 OTHER_CHANNEL = 1e-4
-
-
-def read_clip(path):
-    """A mono 16-bit clip as floats, with its rate."""
-    with wave.open(path, "rb") as clip:
-        if clip.getnchannels() != 1 or clip.getsampwidth() != 2:
-            raise ValueError("%s is not mono 16-bit" % path)
-        data = clip.readframes(clip.getnframes())
-        rate = clip.getframerate()
-    count = len(data) // 2
-    return [v / 32768.0 for v in struct.unpack("<%dh" % count, data[:2 * count])], rate
-
-
-def resample(samples, rate, frames, looping=False, first_rate=None):
-    """The first `frames` output frames of a clip played at `rate` from its
-    start: Catmull-Rom interpolation between neighbouring samples, as the
-    mixer does it. With `first_rate` the first period plays at that rate:
-    a clip is started, panned and set to its rate in separate steps, and the
-    mixer may render one period in between, at the buffer's previous rate."""
-    count = len(samples)
-    first_rate = rate if first_rate is None else first_rate
-
-    def at(i):
-        if 0 <= i < count:
-            return samples[i]
-        if looping:
-            return samples[i % count]
-        return samples[0] if i < 0 else 0.0
-
-    out = []
-    for k in range(frames):
-        if k < PERIOD:
-            position = k * first_rate / RATE
-        else:
-            position = PERIOD * first_rate / RATE + (k - PERIOD) * rate / RATE
-        i = int(position)
-        if i >= count and not looping:
-            out.extend([0.0] * (frames - k))
-            break
-        t = position - i
-        sm1, s0, s1, s2 = at(i - 1), at(i), at(i + 1), at(i + 2)
-        out.append(s0 + 0.5 * t * (s1 - sm1 + t * (2.0 * sm1 - 5.0 * s0 + 4.0 * s1 - s2
-                                                   + t * (3.0 * (s0 - s1) + s2 - sm1))))
-    return out
-
-
-def dot(a, b):
-    return sum(map(operator.mul, a, b))
-
-
-def fit_one(y, t):
-    """Gain g minimising |y - g t|, and the share of y's energy left over."""
-    tt = dot(t, t)
-    yy = dot(y, y)
-    if tt == 0.0 or yy == 0.0:
-        return 0.0, 1.0
-    g = dot(y, t) / tt
-    return g, max(0.0, yy - g * g * tt) / yy
 
 
 def loud_window(template, length, within):
@@ -392,19 +323,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--binary", required=True)
     parser.add_argument("--game-dir", required=True, help="the generated asset pack")
-    args = parser.parse_args()
-    if not os.environ.get("DISPLAY"):
-        print("run this under xvfb-run: it needs an X display")
-        return 2
-    work = tempfile.mkdtemp(prefix="zk-e2e-duel-")
-    try:
-        scenario_duel(args, work)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    if e2e.failures:
-        print("%d check(s) failed" % len(e2e.failures))
-        return 1
-    return 0
+    return e2e.run_scenario(scenario_duel, parser.parse_args(), "duel")
 
 
 if __name__ == "__main__":

@@ -22,22 +22,20 @@ import http.server
 import math
 import operator
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
 import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from zankoruc_e2e import count_colours, screenshot  # noqa: E402  (the menu's screen checks)
+from e2e_audio import RATE, OutputReader, energy, tone_level  # noqa: E402
+from zankoruc_e2e import (DIALOG_TITLE, WINDOW_TITLE, Game, check, count_colours,  # noqa: E402
+                          focus, press, run, run_scenario, screenshot, visible_window,
+                          wait_for)
 
-RATE = 48000  # the mixer's output: float32 stereo, interleaved, at 48 kHz
 BLOCK = 480  # 10 ms of frames: the unit the listener measures in
 POLL = 0.02  # how often the output file is read
 
 # The score dialog and the answer.
-DIALOG_TITLE = "Do you register a record with a net?"
 PLAYER_NAME = "Blind Samurai"
 AREA = "Japan"
 AREA_INDEX = 84  # "Japan" in the dialog's list; "Secret" is entry 0
@@ -60,45 +58,6 @@ EASY_ENEMIES = 5
 # The player lets this swing through, so the score sent is not just zero.
 SKIP_SWING = 2
 GAME_SECONDS = 180  # the whole game, however slow the machine (about 50 s)
-
-failures = []
-
-
-def check(condition, message):
-    print(("ok: " if condition else "FAILED: ") + message, flush=True)
-    if not condition:
-        failures.append(message)
-    return condition
-
-
-def wait_for(predicate, timeout, step=0.05):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
-
-
-def run(command, timeout=20):
-    return subprocess.run(command, capture_output=True, text=True, timeout=timeout)
-
-
-def goertzel(samples, hz):
-    """Amplitude of the `hz` component of `samples`."""
-    n = len(samples)
-    if n == 0:
-        return 0.0
-    coefficient = 2.0 * math.cos(2.0 * math.pi * hz / RATE)
-    s1 = s2 = 0.0
-    for x in samples:
-        s1, s2 = x + coefficient * s1 - s2, s1
-    return 2.0 * math.sqrt(max(s1 * s1 + s2 * s2 - coefficient * s1 * s2, 0.0)) / n
-
-
-def energy(samples):
-    return sum(map(operator.mul, samples, samples)) / max(1, len(samples))
 
 
 class RankingServer:
@@ -139,11 +98,9 @@ class Ear:
     signal holds only what is panned: the swings and the parries' clangs."""
 
     def __init__(self, path):
-        self.path = path
-        self.file = None
+        self.output = OutputReader(path)
         self.left = array.array("f")
         self.right = array.array("f")
-        self.pending = b""
         self.block_left = []
         self.block_right = []
         self.block_side = []
@@ -152,15 +109,7 @@ class Ear:
         return len(self.left)
 
     def poll(self):
-        if self.file is None:
-            if not os.path.exists(self.path):
-                return
-            self.file = open(self.path, "rb")
-        data = self.pending + self.file.read()
-        usable = len(data) - len(data) % 8
-        self.pending = data[usable:]
-        samples = array.array("f")
-        samples.frombytes(data[:usable])
+        samples = self.output.read()
         self.left.extend(samples[0::2])
         self.right.extend(samples[1::2])
         while (len(self.block_side) + 1) * BLOCK <= len(self.left):
@@ -186,84 +135,15 @@ class Ear:
         return list(map(operator.sub, self.left[start:end], self.right[start:end]))
 
     def close(self):
-        if self.file is not None:
-            self.file.close()
-
-
-class Program:
-    """The binary running in the game directory with its own settings folder,
-    audio file and ranking host."""
-
-    def __init__(self, binary, game_dir, work, ranking_host, accessibility):
-        self.config = os.path.join(work, "config")
-        self.audio = os.path.join(work, "output.raw")
-        os.makedirs(self.config, exist_ok=True)
-        env = dict(os.environ)
-        env.update({
-            "XDG_CONFIG_HOME": self.config,
-            "SDL_AUDIODRIVER": "disk",
-            "SDL_DISKAUDIOFILE": self.audio,
-            "ZANKORUC_RANKING_HOST": ranking_host,
-        })
-        for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
-            env.pop(name, None)
-        if accessibility:
-            env.pop("NO_AT_BRIDGE", None)
-        else:
-            env["NO_AT_BRIDGE"] = "1"
-        self.stderr_path = os.path.join(work, "stderr.txt")
-        self.stderr = open(self.stderr_path, "wb")
-        self.process = subprocess.Popen([binary], cwd=game_dir, env=env,
-                                        stdout=subprocess.DEVNULL, stderr=self.stderr)
-        self.window = None
-
-    def settings_file(self):
-        return os.path.join(self.config, "velkor", "zankoruc.ini")
-
-    def visible_window(self, title):
-        """A visible window whose title is exactly `title` (xdotool's search
-        ignores letter case: the main window is "ZankoruC", the message box
-        "zankoruc")."""
-        pattern = "".join("\\" + c if c in ".^$*+?()[]{}|\\" else c for c in title)
-        result = run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % pattern])
-        for window in result.stdout.split():
-            name = run(["xdotool", "getwindowname", window]).stdout.rstrip("\n")
-            if name == title:
-                return window
-        return None
-
-    def find_window(self, timeout=30):
-        self.window = wait_for(lambda: self.process.poll() is None
-                               and self.visible_window("ZankoruC"), timeout, step=0.2)
-        return self.window
-
-    def focus(self, window):
-        run(["xdotool", "windowfocus", "--sync", window])
-
-    def key(self, *names):
-        run(["xdotool", "key", "--delay", "40"] + list(names))
-
-    def wait_exit(self, timeout):
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return None
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait(timeout=10)
-        self.stderr.close()
-        with open(self.stderr_path, "rb") as f:
-            return f.read().decode(errors="replace")
+        self.output.close()
 
 
 class Player:
     """Plays by ear: a swing's onset, its side and its height give the answer
     key; the chance sound after a parry gives the strike."""
 
-    def __init__(self, program, ear):
-        self.program = program
+    def __init__(self, game, ear):
+        self.game = game
         self.ear = ear
         self.loudest = 0.0  # the loudest block heard so far, either channel
         self.scanned = 0  # blocks looked at for onsets
@@ -308,7 +188,7 @@ class Player:
     def is_swing(self, start):
         """A swing whistles; a clang rings at other pitches."""
         side = self.ear.side(start, start + int(0.06 * RATE))
-        whistle = max(goertzel(side, hz) for hz in HIGH_WHISTLE + LOW_WHISTLE)
+        whistle = max(tone_level(side, hz) for hz in HIGH_WHISTLE + LOW_WHISTLE)
         return whistle > 0.4 * math.sqrt(2.0 * energy(side))
 
     def judge(self, start):
@@ -322,8 +202,8 @@ class Player:
         gained_right = energy(ear.right[start:start + span]) - energy(ear.right[before:start])
         side = "left" if gained_left > gained_right else "right"
         swing = ear.side(start, start + span)
-        high = max(goertzel(swing, hz) for hz in HIGH_WHISTLE)
-        low = max(goertzel(swing, hz) for hz in LOW_WHISTLE)
+        high = max(tone_level(swing, hz) for hz in HIGH_WHISTLE)
+        low = max(tone_level(swing, hz) for hz in LOW_WHISTLE)
         return side, "high" if high > low else "low"
 
     def heard_chance(self, side, since, timeout=1.0):
@@ -342,7 +222,7 @@ class Player:
             part = centre[at:at + window]
             level = energy(part)
             if level > self.threshold():
-                tone = goertzel(part, CHANCE_HZ)
+                tone = tone_level(part, CHANCE_HZ)
                 if tone > 0.6 * math.sqrt(2.0 * level):
                     return True
             at += hop
@@ -370,7 +250,7 @@ class Player:
         pressed = self.ear.frames()
         skipped = number == SKIP_SWING
         if not skipped:
-            self.program.key(KEYS[(side, height)])
+            press(KEYS[(side, height)])
         reaction = self.seconds(self.ear.frames() - onset)
         self.swings.append((side, height, reaction))
         print("  swing %d at %.2f s: %s %s, %s"
@@ -379,7 +259,7 @@ class Player:
                  % (1000 * reaction)), flush=True)
         struck = False
         if not skipped and self.heard_chance(side, pressed):
-            self.program.key("space")
+            press("space")
             self.kills += 1
             struck = True
             print("  chance heard: struck %.0f ms after the swing's onset (%d struck down)"
@@ -404,7 +284,7 @@ class Player:
         last_end_key = 0.0
         last_look = 0.0
         while time.monotonic() < deadline:
-            if self.program.process.poll() is not None:
+            if self.game.process.poll() is not None:
                 print("the program ended during the game")
                 return False
             self.ear.poll()
@@ -420,7 +300,7 @@ class Player:
                     return True
                 if now - last_end_key > 2.5:
                     last_end_key = now
-                    self.program.key("space")
+                    press("space")
             time.sleep(POLL)
         print("no victory in time: %.1f s of sound were written" % self.seconds(self.ear.frames()))
         return False
@@ -510,21 +390,21 @@ def selected_area(a11y):
     return selection.getSelectedChild(0).name if selection.nSelectedChildren > 0 else ""
 
 
-def fill_dialog(program, dialog, a11y):
+def fill_dialog(dialog, a11y):
     """Types the name, chooses the area from the keyboard and sends: Tab to
     the list, Down to move down it, Shift+Tab back to the name box, Enter."""
-    program.focus(dialog)
+    focus(dialog)
     if a11y is not None:
         check_dialog_accessibility(a11y)
-    program.key("ctrl+a")  # whatever the box holds is replaced
+    press("ctrl+a")  # whatever the box holds is replaced
     run(["xdotool", "type", "--delay", "60", PLAYER_NAME])
-    program.key("Tab")
+    press("Tab")
     run(["xdotool", "key", "--delay", "25"] + ["Down"] * AREA_INDEX, timeout=60)
     if a11y is not None:
         area = wait_for(lambda: selected_area(a11y) == AREA and AREA, 5, step=0.3)
         check(area == AREA, "the list shows %s before sending (%r)" % (AREA, selected_area(a11y)))
-    program.key("shift+Tab")
-    program.key("Return")
+    press("shift+Tab")
+    press("Return")
 
 
 def menu_cursor(window):
@@ -547,26 +427,27 @@ def scenario(args, work):
             check(False, "AT-SPI bindings for Python (python3-pyatspi): %s" % error)
             return
     server = RankingServer()
-    program = Program(args.binary, args.game_dir, work, server.host, a11y is not None)
-    ear = Ear(program.audio)
+    game = Game(args.binary, args.game_dir, work, {"ZANKORUC_RANKING_HOST": server.host},
+                accessibility=a11y is not None)
+    ear = Ear(game.audio)
     try:
-        if not check(program.find_window(), "the game window appears"):
+        if not check(game.find_window(30), "the game window appears"):
             return
-        program.focus(program.window)
+        focus(game.window)
         # The menu: Down to "Easy", Enter.
         # Once the title is heard the menu takes keys.
         ear.wait_frames(int(0.5 * RATE), 20)
-        program.key("Down")
+        press("Down")
         time.sleep(0.4)
-        program.key("Return")
+        press("Return")
 
-        player = Player(program, ear)
+        player = Player(game, ear)
         started = time.monotonic()
         dialog = None
 
         def dialog_open():
             nonlocal dialog
-            dialog = program.visible_window(DIALOG_TITLE)
+            dialog = visible_window(DIALOG_TITLE)
             return dialog
 
         won = player.play(dialog_open, started + GAME_SECONDS)
@@ -581,7 +462,7 @@ def scenario(args, work):
         check(player.clangs_elsewhere == 0, "every parry's clang came from the attack's side")
         check(player.hits >= 1, "the swing let through was a hit (%d hits)" % player.hits)
 
-        fill_dialog(program, dialog, a11y)
+        fill_dialog(dialog, a11y)
 
         check(wait_for(lambda: server.requests, 40, step=0.2), "the score reached the server")
         if server.requests:
@@ -593,36 +474,36 @@ def scenario(args, work):
                   "the request came from the game's fetcher")
         check(len(server.requests) == 1, "one request only (%d)" % len(server.requests))
 
-        box = wait_for(lambda: program.visible_window("zankoruc"), 20, step=0.2)
+        box = wait_for(lambda: visible_window("zankoruc"), 20, step=0.2)
         if check(box is not None, 'the answer is shown in a message box titled "zankoruc"'):
             if a11y is not None:
                 shown = wait_for(lambda: a11y.texts(a11y.window("zankoruc")), 10, step=0.3) or []
                 check(any(ANSWER_TEXT in text for text in shown),
                       "the message box says %r (its labels: %r)" % (ANSWER_TEXT, shown))
-            program.focus(box)
-            program.key("Return")
-            check(wait_for(lambda: program.visible_window("zankoruc") is None, 10, step=0.2),
+            focus(box)
+            press("Return")
+            check(wait_for(lambda: visible_window("zankoruc") is None, 10, step=0.2),
                   "Enter closes the message box")
 
         # Back in a fresh menu: its cursor (the yellow item) on "Tutorial".
-        check(program.process.poll() is None and program.visible_window("ZankoruC"),
+        check(game.process.poll() is None and visible_window(WINDOW_TITLE),
               "the game window is still there")
-        check(wait_for(lambda: menu_cursor(program.window) == 0, 10, step=0.3),
+        check(wait_for(lambda: menu_cursor(game.window) == 0, 10, step=0.3),
               'a fresh menu is back, its cursor on "Tutorial" (at %s)'
-              % menu_cursor(program.window))
-        program.focus(program.window)
-        program.key(*(["Down"] * 6))
-        program.key("Return")
-        code = program.wait_exit(15)
+              % menu_cursor(game.window))
+        focus(game.window)
+        press(*(["Down"] * 6))
+        press("Return")
+        code = game.wait_exit(15)
         check(code == 0, "End ends the program with status 0 (got %s)" % code)
         text = ""
-        if os.path.isfile(program.settings_file()):
-            with open(program.settings_file(), encoding="utf-8", errors="replace") as f:
+        if os.path.isfile(game.settings_file()):
+            with open(game.settings_file(), encoding="utf-8", errors="replace") as f:
                 text = f.read()
         check("name=%s" % PLAYER_NAME in text and "aria=%s" % AREA in text,
               "the name and the area reached the settings file at exit: %r" % text)
     finally:
-        err = program.stop()
+        err = game.stop()
         ear.close()
         server.close()
         if not check("Segmentation" not in err and "Sanitizer" not in err, "no crash report"):
@@ -635,19 +516,7 @@ def main():
     parser.add_argument("--game-dir", required=True, help="the generated asset pack")
     parser.add_argument("--accessibility", action="store_true",
                         help="also read the dialog and the answer through AT-SPI")
-    args = parser.parse_args()
-    if not os.environ.get("DISPLAY"):
-        print("run this under xvfb-run: it needs an X display")
-        return 2
-    work = tempfile.mkdtemp(prefix="zk-e2e-won-")
-    try:
-        scenario(args, work)
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    if failures:
-        print("%d check(s) failed" % len(failures))
-        return 1
-    return 0
+    return run_scenario(scenario, parser.parse_args(), "won")
 
 
 if __name__ == "__main__":

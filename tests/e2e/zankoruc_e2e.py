@@ -19,8 +19,12 @@ import tempfile
 import time
 import wave
 
-RATE = 48000  # the mixer's output: float32 stereo at 48 kHz
+from e2e_audio import RATE, first_sound, tone_level
+
 CLIP_RATE = 22050
+WINDOW_TITLE = "ZankoruC"
+# The score dialog a won game opens.
+DIALOG_TITLE = "Do you register a record with a net?"
 
 # Synthetic menu clips, each its own tone, so the output tells them apart.
 TITLE_HZ = 660
@@ -42,10 +46,8 @@ failures = []
 
 
 def check(condition, message):
-    if condition:
-        print("ok:", message)
-    else:
-        print("FAILED:", message)
+    print(("ok: " if condition else "FAILED: ") + message, flush=True)
+    if not condition:
         failures.append(message)
     return condition
 
@@ -81,53 +83,78 @@ def make_game_dir(root):
     return game
 
 
-def run(command, timeout=10, **kwargs):
-    return subprocess.run(command, capture_output=True, text=True, timeout=timeout, **kwargs)
+def run(command, timeout=20):
+    return subprocess.run(command, capture_output=True, text=True, timeout=timeout)
+
+
+def visible_window(title):
+    """A visible window whose title is exactly `title` (xdotool's search
+    ignores letter case: the main window is "ZankoruC", the message box
+    "zankoruc")."""
+    pattern = "".join("\\" + c if c in ".^$*+?()[]{}|\\" else c for c in title)
+    result = run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % pattern])
+    for window in result.stdout.split():
+        name = run(["xdotool", "getwindowname", window]).stdout.rstrip("\n")
+        if name == title:
+            return window
+    return None
+
+
+def focus(window):
+    run(["xdotool", "windowfocus", "--sync", window])
+
+
+def press(*names):
+    """Sends the keys, 40 ms apart, to the window that has the focus."""
+    run(["xdotool", "key", "--delay", "40"] + list(names))
 
 
 class Game:
-    """The binary running in `game_dir` with its own settings and audio file."""
+    """The binary running in `game_dir` with its own settings, audio file and
+    error output in `work`."""
 
-    def __init__(self, binary, game_dir, work, extra_env=None):
-        self.work = work
+    def __init__(self, binary, game_dir, work, extra_env=None, accessibility=False):
         self.config = os.path.join(work, "config")
         self.audio = os.path.join(work, "output.raw")
         os.makedirs(self.config, exist_ok=True)
         env = dict(os.environ)
+        # The program talks to the scripts' own servers directly.
+        for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
+            env.pop(name, None)
         env.update({
             "XDG_CONFIG_HOME": self.config,
             "SDL_AUDIODRIVER": "disk",
             "SDL_DISKAUDIOFILE": self.audio,
             "NO_AT_BRIDGE": "1",
         })
+        if accessibility:
+            del env["NO_AT_BRIDGE"]
         env.update(extra_env or {})
-        self.started = time.monotonic()
+        # A file rather than a pipe: a long run's output cannot fill it and
+        # stall the program.
+        self.stderr_path = os.path.join(work, "stderr.txt")
+        self.stderr = open(self.stderr_path, "wb")
         self.process = subprocess.Popen([binary], cwd=game_dir, env=env,
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                        stdout=subprocess.DEVNULL, stderr=self.stderr)
         self.window = None
 
     def settings_file(self):
         return os.path.join(self.config, "velkor", "zankoruc.ini")
 
     def find_window(self, timeout=15):
-        def visible():
-            if self.process.poll() is not None:
-                return "gone"
-            result = run(["xdotool", "search", "--onlyvisible", "--name", "^ZankoruC$"])
-            ids = result.stdout.split()
-            return ids[0] if ids else None
-        found = wait_for(visible, timeout)
+        found = wait_for(lambda: "gone" if self.process.poll() is not None
+                         else visible_window(WINDOW_TITLE), timeout)
         self.window = found if found and found != "gone" else None
         if self.window is None:
             print("the program's output:", self.stop())
         return self.window
 
     def window_present(self):
-        result = run(["xdotool", "search", "--onlyvisible", "--name", "^ZankoruC$"])
-        return self.window in result.stdout.split()
+        return visible_window(WINDOW_TITLE) == self.window
 
     def keys(self, *names):
-        run(["xdotool", "windowfocus", "--sync", self.window])
+        """Focuses the window, then sends the keys one by one."""
+        focus(self.window)
         for name in names:
             run(["xdotool", "key", name])
             # Each release reaches the window before the next press.
@@ -140,11 +167,13 @@ class Game:
             return None
 
     def stop(self):
+        """Ends the program if it still runs; its error output."""
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait(timeout=10)
-        _, err = self.process.communicate(timeout=10)
-        return err.decode(errors="replace")
+        self.stderr.close()
+        with open(self.stderr_path, "rb") as f:
+            return f.read().decode(errors="replace")
 
     def frames(self):
         """The stereo output so far as (left, right) lists."""
@@ -156,27 +185,6 @@ class Game:
         count = len(data) // 8
         samples = struct.unpack("<%df" % (count * 2), data[:count * 8])
         return samples[0::2], samples[1::2]
-
-
-def first_sound(channel, threshold=0.01):
-    for index, sample in enumerate(channel):
-        if abs(sample) > threshold:
-            return index
-    return None
-
-
-def tone_level(samples, hz):
-    """Amplitude of the `hz` component of `samples` (Goertzel)."""
-    n = len(samples)
-    if n == 0:
-        return 0.0
-    coefficient = 2 * math.cos(2 * math.pi * hz / RATE)
-    s1 = s2 = 0.0
-    for x in samples:
-        s0 = x + coefficient * s1 - s2
-        s2, s1 = s1, s0
-    power = s1 * s1 + s2 * s2 - coefficient * s1 * s2
-    return 2 * math.sqrt(max(power, 0.0)) / n
 
 
 def screenshot(window):
@@ -456,24 +464,30 @@ SCENARIOS = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--binary", required=True)
-    parser.add_argument("--scenario", choices=sorted(SCENARIOS), required=True)
-    parser.add_argument("--game-dir", help="a real asset pack instead of synthetic clips")
-    args = parser.parse_args()
+def run_scenario(scenario, args, name):
+    """Runs `scenario(args, work)` in a work folder of its own; the exit
+    status: 0 when every check passed."""
     if not os.environ.get("DISPLAY"):
         print("run this under xvfb-run: it needs an X display")
         return 2
-    work = tempfile.mkdtemp(prefix="zk-e2e-%s-" % args.scenario)
+    work = tempfile.mkdtemp(prefix="zk-e2e-%s-" % name)
     try:
-        SCENARIOS[args.scenario](args, work)
+        scenario(args, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if failures:
         print("%d check(s) failed" % len(failures))
         return 1
     return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--binary", required=True)
+    parser.add_argument("--scenario", choices=sorted(SCENARIOS), required=True)
+    parser.add_argument("--game-dir", help="a real asset pack instead of synthetic clips")
+    args = parser.parse_args()
+    return run_scenario(SCENARIOS[args.scenario], args, args.scenario)
 
 
 if __name__ == "__main__":
