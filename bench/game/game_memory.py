@@ -25,10 +25,9 @@ it. A first start of the program, reported apart, warms the display up.
 
 Panned sounds are recognised exactly: a clip played through the mixer's
 resampling and gain must equal the output period by period (see
-tests/e2e/duel_e2e.py), which stays reliable however the sounds overlap.
+tests/e2e/e2e_audio.py), which stays reliable however the sounds overlap.
 """
 import argparse
-import array
 import ctypes
 import os
 import shutil
@@ -40,16 +39,14 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-import duel_e2e as duel  # noqa: E402
 import zankoruc_e2e as e2e  # noqa: E402
+from e2e_audio import (PERIOD, RATE, OutputReader, dot, fit_one, read_clip,  # noqa: E402
+                       resample)
+from e2e_audio import HIGH_HZ as HIGH, LOW_HZ as LOW  # noqa: E402
 
-RATE = duel.RATE
-PERIOD = duel.PERIOD
-HIGH, LOW = duel.HIGH_HZ, duel.LOW_HZ
 KEYS = {(True, True): "7", (False, True): "9", (True, False): "1", (False, False): "3"}
 WRONG = {(True, True): "9", (False, True): "7", (True, False): "3", (False, False): "1"}
 HARD_ENEMIES = 50
-DIALOG_TITLE = "Do you register a record with a net?"
 # Consecutive swings of one enemy come at most about 2 s apart; between two
 # enemies lie the fall, the approach, the cry and a pause: 4.5 s at least.
 NEW_ENEMY_GAP = int(3.5 * RATE)
@@ -57,10 +54,6 @@ GAME_OVER_GAP = int(8.0 * RATE)
 # Float rounding of the mixer, relative to the energies compared.
 EXPLAINED = 1e-9
 FITS = 1e-6
-
-
-def dot(a, b):
-    return duel.dot(a, b)
 
 
 class Keyboard:
@@ -101,9 +94,7 @@ class Side:
     KEEP = 4 * RATE
 
     def __init__(self, path):
-        self.path = path
-        self.file = None
-        self.pending = b""
+        self.output = OutputReader(path)
         self.values = []
         self.base = 0  # frame number of values[0]
 
@@ -111,15 +102,7 @@ class Side:
         return self.base + len(self.values)
 
     def poll(self):
-        if self.file is None:
-            if not os.path.exists(self.path):
-                return
-            self.file = open(self.path, "rb")
-        data = self.pending + self.file.read()
-        usable = len(data) - len(data) % 8
-        self.pending = data[usable:]
-        samples = array.array("f")
-        samples.frombytes(data[:usable])
+        samples = self.output.read()
         self.values.extend(map(float.__sub__, samples[0::2], samples[1::2]))
         if len(self.values) > 2 * self.KEEP:
             drop = len(self.values) - self.KEEP
@@ -130,8 +113,7 @@ class Side:
         return self.values[start - self.base:end - self.base]
 
     def close(self):
-        if self.file is not None:
-            self.file.close()
+        self.output.close()
 
 
 class Tracker:
@@ -149,14 +131,14 @@ class Tracker:
 
     def __init__(self, game_dir):
         sound = os.path.join(game_dir, "sound")
-        swing, rate = duel.read_clip(os.path.join(sound, "huri.snz"))
-        clang, clang_rate = duel.read_clip(os.path.join(sound, "kin.snz"))
+        swing, rate = read_clip(os.path.join(sound, "huri.snz"))
+        clang, clang_rate = read_clip(os.path.join(sound, "kin.snz"))
         self.candidates = []  # (kind, rate, template, glitch)
         for new in (HIGH, LOW):
             for first in (new, HIGH, LOW, rate):
-                template = duel.resample(swing, new, int(0.8 * RATE), first_rate=first)
+                template = resample(swing, new, int(0.8 * RATE), first_rate=first)
                 self.candidates.append(("swing", new, template, first != new))
-        clang = duel.resample(clang, clang_rate, int(1.7 * RATE))
+        clang = resample(clang, clang_rate, int(1.7 * RATE))
         self.candidates += [("clang", clang_rate, clang, False), ("clang", clang_rate, clang, True)]
         self.voices = {}
         self.next = None  # first frame of the next period to explain
@@ -208,7 +190,7 @@ class Tracker:
                 rest = self.predict(at, at + PERIOD, without=kind)
                 y = [a - b for a, b in zip(y, rest)]
                 piece = template[at - start:at - start + PERIOD]
-                gain, residual = duel.fit_one(y, piece)
+                gain, residual = fit_one(y, piece)
                 if residual < FITS and 0.9 < abs(gain) < 1.1:
                     if best is None or residual < best[0]:
                         best = (residual, kind, start, gain, rate, template)
@@ -331,8 +313,7 @@ def one_run(binary, game_dir, work, use_strace):
         # A won game takes the strike key after 3 s and opens the score
         # dialog; a lost one would go back to the menu.
         keyboard.press("space")
-        dialog = e2e.wait_for(lambda: e2e.run(["xdotool", "search", "--onlyvisible", "--name",
-                                               DIALOG_TITLE]).stdout.split(), 10, step=0.5)
+        dialog = e2e.wait_for(lambda: e2e.visible_window(e2e.DIALOG_TITLE), 10, step=0.5)
         result["won"] = bool(dialog)
         keyboard.close()
         side.close()
