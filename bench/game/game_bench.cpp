@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "FakeWindow.h"
+#include "GameClips.h"
 #include "game/CSceenGame.h"
 #include "platform/AudioDevice.h"
 #include "platform/Clock.h"
@@ -18,67 +20,11 @@
 
 namespace {
 
-class QuietWindow : public platform::Window {
-  public:
-    void RequestRepaint() override { ++repaints; }
-    long repaints = 0;
-};
-
-void Put16(std::string& b, uint32_t v) {
-    b.push_back(static_cast<char>(v & 0xFF));
-    b.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-
-// One second of a mono 16-bit 22050 Hz tone, about the length of the game's
-// voices and effects.
-std::string Clip() {
-    const uint32_t rate = 22050;
-    std::string data;
-    for (uint32_t i = 0; i < rate; i++) {
-        double v = 0.3 * std::sin(2.0 * M_PI * 330.0 * i / rate);
-        Put16(data, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767))));
-    }
-    std::string b = "RIFF";
-    Put32(b, static_cast<uint32_t>(36 + data.size()));
-    b += "WAVEfmt ";
-    Put32(b, 16);
-    Put16(b, 1);
-    Put16(b, 1);
-    Put32(b, rate);
-    Put32(b, rate * 2);
-    Put16(b, 2);
-    Put16(b, 16);
-    b += "data";
-    Put32(b, static_cast<uint32_t>(data.size()));
-    b.append(data);
-    return b;
-}
-
 std::filesystem::path MakeGameDirectory() {
     auto dir =
         std::filesystem::temp_directory_path() / ("zk-game-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir / "sound" / "text");
-    std::filesystem::create_directories(dir / "sound" / "no");
-    const std::string clip = Clip();
-    auto write = [&](const std::filesystem::path& path) {
-        std::ofstream(path, std::ios::binary).write(clip.data(), clip.size());
-    };
-    for (const char* name :
-         {"asiato",  "huri",    "kin",     "sasu1",   "sasu2",   "chance", "win",  "GameOver",
-          "yourwin", "youlose", "winner",  "iza",     "mairu",   "kakugo", "uwaa", "yarareta",
-          "munen",   "damage1", "damage2", "damage3", "damage4", "damage5"}) {
-        write(dir / "sound" / (std::string(name) + ".snz"));
-    }
-    for (int i = 1; i <= 19; i++) {
-        write(dir / "sound" / "text" / (std::to_string(i) + ".snz"));
-    }
-    for (int i = 1; i <= 100; i++) {
-        write(dir / "sound" / "no" / (std::to_string(i) + ".snz"));
-    }
+    // One second of a 330 Hz tone: about the length of the game's voices and effects.
+    wav::WriteGameClips(dir, wav::MonoClip(wav::Sine16(330, 22050, 22050, 0.3)));
     return dir;
 }
 
@@ -108,7 +54,7 @@ void BM_HardGameWonByAnAnsweringPlayer(benchmark::State& state) {
     for (auto _ : state) {
         platform::UseManualClock(5000);
         platform::CrtSrand(1);
-        QuietWindow window;
+        FakeWindow window;
         auto* scene = new CSceenGame;
         scene->level = 4;
         scene->LoadAssets(&window, dir.string());

@@ -2,9 +2,10 @@
 // and the first play of a clip (file read, checks, buffer fill).
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <unistd.h>
+#include <filesystem>
 
+#include "FakeWindow.h"
 #include "WavBuilder.h"
 #include "platform/AudioDevice.h"
 #include "platform/AudioMixer.h"
@@ -41,18 +42,14 @@ void BM_MixPeriod32Voices(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
     }
     const double voiceFrames = 32.0 * AudioMixer::kPeriodFrames;
-    state.counters["ns_per_voice_frame"] = benchmark::Counter(
-        voiceFrames * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_voice_frame"] =
+        benchmark::Counter(voiceFrames * state.iterations(),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["share_of_real_time"] = benchmark::Counter(
         state.iterations() * (double(AudioMixer::kPeriodFrames) / AudioMixer::kOutputRate),
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_MixPeriod32Voices)->Unit(benchmark::kMicrosecond);
-
-class BenchWindow : public platform::Window {
-public:
-    void RequestRepaint() override {}
-};
 
 // The first play of a 1-second 22050 Hz clip: find the file, read and check
 // it, make and fill the buffer. Each iteration uses a new player, so every
@@ -64,7 +61,7 @@ void BM_FirstPlayOfOneSecondClip(benchmark::State& state) {
     wav::Write((dir / "sound" / "huri.snz").string(),
                wav::MonoClip(wav::Sine16(440, 22050, 22050)));
     const std::string path = dir.string() + "\\sound\\huri.snz";
-    BenchWindow window;
+    FakeWindow window;
     for (auto _ : state) {
         state.PauseTiming();
         auto player = std::make_unique<CSoundPlay>();

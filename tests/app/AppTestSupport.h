@@ -22,6 +22,8 @@
 #include "platform/SettingsFile.h"
 #include "platform/Shell.h"
 
+#include "WavBuilder.h"
+
 namespace apptest {
 
 namespace fs = std::filesystem;
@@ -29,37 +31,8 @@ namespace fs = std::filesystem;
 // A mono 16-bit PCM RIFF WAVE clip of a sine tone.
 inline void WriteClip(const fs::path& path, double hz, int milliseconds, uint32_t rate = 22050) {
     uint32_t frames = rate * static_cast<uint32_t>(milliseconds) / 1000;
-    std::vector<uint8_t> bytes;
-    auto put16 = [&bytes](uint32_t v) {
-        bytes.push_back(v & 0xFF);
-        bytes.push_back((v >> 8) & 0xFF);
-    };
-    auto put32 = [&put16](uint32_t v) {
-        put16(v & 0xFFFF);
-        put16(v >> 16);
-    };
-    auto id = [&bytes](const char* four) { bytes.insert(bytes.end(), four, four + 4); };
-    id("RIFF");
-    put32(36 + frames * 2);
-    id("WAVE");
-    id("fmt ");
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(rate);
-    put32(rate * 2);
-    put16(2);
-    put16(16);
-    id("data");
-    put32(frames * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        double v = 0.4 * std::sin(2.0 * M_PI * hz * i / rate);
-        put16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767))));
-    }
     fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    wav::Write(path.string(), wav::MonoClip(wav::Sine16(hz, rate, frames, 0.4), rate));
 }
 
 // The relative names of the menu's nine clips, by sound id.

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeWindow.h"
 #include "platform/AudioDevice.h"
 #include "platform/MessageBox.h"
 #include "platform/Picture.h"
@@ -28,11 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kGameDir = ZANKORUC_GAME_DIR;
-
-class FakeWindow : public platform::Window {
-  public:
-    void RequestRepaint() override {}
-};
 
 // ---- the names the scenes register ------------------------------------
 

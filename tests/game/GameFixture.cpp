@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "GameClips.h"
 #include "platform/AudioDevice.h"
 #include "platform/Clock.h"
 #include "platform/CrtRandom.h"
@@ -20,62 +21,10 @@ const PictureSize kPictureSizes[8] = {
 
 namespace {
 
-const char* const kNamedSounds[] = {
-    "asiato",  "huri",    "kin",     "sasu1",   "sasu2",   "chance",  "win",  "GameOver",
-    "yourwin", "youlose", "winner",  "iza",     "mairu",   "kakugo",  "uwaa", "yarareta",
-    "munen",   "damage1", "damage2", "damage3", "damage4", "damage5",
-};
-
-void Put16(std::string& b, uint32_t v) {
-    b.push_back(static_cast<char>(v & 0xFF));
-    b.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-
-// A mono 16-bit 22050 Hz clip of 300 ms: a quiet tone.
-std::string ClipBytes() {
-    const uint32_t frames = kClipRate * 3 / 10;
-    std::string data;
-    for (uint32_t i = 0; i < frames; i++) {
-        double v = 0.3 * std::sin(2.0 * M_PI * 440.0 * i / kClipRate);
-        Put16(data, static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767))));
-    }
-    std::string b = "RIFF";
-    Put32(b, static_cast<uint32_t>(4 + 8 + 16 + 8 + data.size()));
-    b += "WAVEfmt ";
-    Put32(b, 16);
-    Put16(b, 1);  // linear PCM
-    Put16(b, 1);  // mono
-    Put32(b, kClipRate);
-    Put32(b, kClipRate * 2);
-    Put16(b, 2);
-    Put16(b, 16);
-    b += "data";
-    Put32(b, static_cast<uint32_t>(data.size()));
-    return b + data;
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
+// A quiet 440 Hz tone of 300 ms for every clip.
 void WriteClips(const std::filesystem::path& dir) {
-    std::filesystem::create_directories(dir / "sound" / "text");
-    std::filesystem::create_directories(dir / "sound" / "no");
-    const std::string clip = ClipBytes();
-    for (const char* name : kNamedSounds) {
-        WriteFile(dir / "sound" / (std::string(name) + ".snz"), clip);
-    }
-    for (int i = 1; i <= 19; i++) {
-        WriteFile(dir / "sound" / "text" / (std::to_string(i) + ".snz"), clip);
-    }
-    for (int i = 1; i <= 100; i++) {
-        WriteFile(dir / "sound" / "no" / (std::to_string(i) + ".snz"), clip);
-    }
+    wav::WriteGameClips(
+        dir, wav::MonoClip(wav::Sine16(440, kClipRate, kClipRate * 3 / 10, 0.3), kClipRate));
 }
 
 // A PNG in a file with the game's own extension: the loader goes by content.

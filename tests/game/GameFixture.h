@@ -9,15 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "FakeWindow.h"
 #include "game/CSceenGame.h"
 #include "platform/AudioMixer.h"
 #include "platform/Window.h"
-
-class FakeWindow : public platform::Window {
-  public:
-    void RequestRepaint() override { ++repaints; }
-    int repaints = 0;
-};
 
 // Picture sizes of the test game directory: each picture its own size, so a
 // drawn rectangle tells which picture it is.

@@ -1,6 +1,7 @@
 // The title menu on its own: what it registers and plays, how the cursor moves
 // and clamps, what every key does, and what it draws.
 #include "../app/AppTestSupport.h"
+#include "FakeWindow.h"
 #include "menu/CSceenMenu.h"
 #include "platform/RecordingCanvas.h"
 #include "platform/VirtualKeys.h"
@@ -13,12 +14,6 @@ using platform::VK_SPACE;
 using platform::VK_UP;
 
 namespace {
-
-class FakeWindow : public platform::Window {
-  public:
-    void RequestRepaint() override { ++repaints; }
-    int repaints = 0;
-};
 
 class Menu : public AppFixture {
   protected:

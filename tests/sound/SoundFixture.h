@@ -7,18 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include "FakeWindow.h"
 #include "WavBuilder.h"
 #include "platform/AudioDevice.h"
 #include "platform/MessageBox.h"
 #include "platform/Window.h"
 #include "sound/CSoundPlay.h"
 #include "sound/CSoundVolume.h"
-
-class FakeWindow : public platform::Window {
-  public:
-    void RequestRepaint() override { ++repaints; }
-    int repaints = 0;
-};
 
 class SoundFixture : public ::testing::Test {
   protected:
