@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/CZankoruCDlg.h"
-#include "platform/MainWindow.h"
-#include "platform/SettingsFile.h"
+#include "platform/ui/MainWindow.h"
+#include "platform/files/SettingsFile.h"
 
 namespace {
 

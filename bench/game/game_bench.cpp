@@ -13,10 +13,10 @@
 #include "FakeWindow.h"
 #include "GameClips.h"
 #include "game/CSceenGame.h"
-#include "platform/AudioDevice.h"
-#include "platform/Clock.h"
-#include "platform/CrtRandom.h"
-#include "platform/VirtualKeys.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/sys/Clock.h"
+#include "platform/sys/CrtRandom.h"
+#include "platform/ui/VirtualKeys.h"
 
 namespace {
 

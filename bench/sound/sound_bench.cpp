@@ -7,8 +7,8 @@
 
 #include "FakeWindow.h"
 #include "WavBuilder.h"
-#include "platform/AudioDevice.h"
-#include "platform/AudioMixer.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/audio/AudioMixer.h"
 #include "sound/CSoundPlay.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "app/CZankoruCDlg.h"
-#include "platform/AppName.h"
-#include "platform/MainWindow.h"
-#include "platform/SettingsFile.h"
+#include "platform/sys/AppName.h"
+#include "platform/ui/MainWindow.h"
+#include "platform/files/SettingsFile.h"
 
 CZankoruCApp theApp;
 

@@ -6,10 +6,10 @@
 
 #include <vector>
 
-#include "platform/AppName.h"
-#include "platform/Clock.h"
-#include "platform/CrtRandom.h"
-#include "platform/MessageBox.h"
+#include "platform/sys/AppName.h"
+#include "platform/sys/Clock.h"
+#include "platform/sys/CrtRandom.h"
+#include "platform/ui/MessageBox.h"
 #include "ranking/CDlgSendNet.h"
 #include "ranking/LaunchUpdater.h"
 #include "ranking/RankingPage.h"

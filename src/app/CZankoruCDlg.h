@@ -12,9 +12,9 @@
 #include "app/CZankoruReg.h"
 #include "game/CSceenGame.h"
 #include "menu/CSceenMenu.h"
-#include "platform/MainWindow.h"
-#include "platform/Picture.h"
-#include "platform/Window.h"
+#include "platform/ui/MainWindow.h"
+#include "platform/ui/Picture.h"
+#include "platform/ui/Window.h"
 
 class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
   public:

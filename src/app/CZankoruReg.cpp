@@ -1,6 +1,6 @@
 #include "app/CZankoruReg.h"
 
-#include "platform/SettingsFile.h"
+#include "platform/files/SettingsFile.h"
 
 // The values lie in the application's own key: the empty section.
 void CZankoruReg::Load() {

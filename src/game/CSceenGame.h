@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/CBaseSceen.h"
-#include "platform/Canvas.h"
-#include "platform/Picture.h"
-#include "platform/Window.h"
+#include "scene/CBaseSceen.h"
+#include "platform/ui/Canvas.h"
+#include "platform/ui/Picture.h"
+#include "platform/ui/Window.h"
 #include "sound/CSoundPlay.h"
 
 class CSceenGame : public CBaseSceen {

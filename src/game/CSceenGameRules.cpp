@@ -3,9 +3,9 @@
 #include <string>
 
 #include "game/CSceenGame.h"
-#include "platform/Clock.h"
-#include "platform/CrtRandom.h"
-#include "platform/VirtualKeys.h"
+#include "platform/sys/Clock.h"
+#include "platform/sys/CrtRandom.h"
+#include "platform/ui/VirtualKeys.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "game/CSceenGame.h"
-#include "platform/Clock.h"
+#include "platform/sys/Clock.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "http/CKelHttpSession.h"
 #include "http/HttpRedirect.h"
 #include "http/PageLines.h"
-#include "platform/Internet.h"
+#include "platform/net/Internet.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // switched on, so their handler has nothing to do.
 #include <string>
 
-#include "platform/Internet.h"
+#include "platform/net/Internet.h"
 
 class CKelHttpSession : public platform::InternetSession {
   public:

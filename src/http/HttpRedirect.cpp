@@ -1,6 +1,6 @@
 #include "http/HttpRedirect.h"
 
-#include "platform/Internet.h"
+#include "platform/net/Internet.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "menu/CSceenMenu.h"
 
-#include "platform/VirtualKeys.h"
+#include "platform/ui/VirtualKeys.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/CBaseSceen.h"
-#include "platform/Canvas.h"
-#include "platform/Window.h"
+#include "scene/CBaseSceen.h"
+#include "platform/ui/Canvas.h"
+#include "platform/ui/Window.h"
 #include "sound/CSoundPlay.h"
 
 class CSceenMenu : public CBaseSceen {

@@ -5,7 +5,8 @@
 
 #include <deque>
 
-#include "platform/Window.h"
+#include "platform/ui/Window.h"
+#include "platform/sys/Display.h"
 
 namespace {
 

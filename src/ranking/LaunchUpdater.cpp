@@ -1,9 +1,9 @@
 #include "ranking/LaunchUpdater.h"
 
 #include "app/CZankoruCDlg.h"
-#include "platform/AssetPath.h"
-#include "platform/MainWindow.h"
-#include "platform/Shell.h"
+#include "platform/files/AssetPath.h"
+#include "platform/ui/MainWindow.h"
+#include "platform/sys/Shell.h"
 
 std::vector<std::string> UpdaterArguments(const std::string& file, const std::string& serverPath,
                                           const std::string& appTitle) {

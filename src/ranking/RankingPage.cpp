@@ -1,6 +1,6 @@
 #include "ranking/RankingPage.h"
 
-#include "platform/Shell.h"
+#include "platform/sys/Shell.h"
 #include "ranking/RankingHost.h"
 
 std::string RankingPageAddress() {

@@ -1,7 +1,7 @@
 #include "ranking/SendScore.h"
 
 #include "http/CKelHttpConnect.h"
-#include "platform/Internet.h"
+#include "platform/net/Internet.h"
 #include "ranking/RankingHost.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <thread>
 
-#include "platform/AssetPath.h"
-#include "platform/MessageBox.h"
+#include "platform/files/AssetPath.h"
+#include "platform/ui/MessageBox.h"
 #include "sound/CSoundVolume.h"
 #include "sound/WaveClipReader.h"
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/AudioDevice.h"
-#include "platform/SoundBuffer.h"
-#include "platform/Window.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/audio/SoundBuffer.h"
+#include "platform/ui/Window.h"
 
 class CSoundPlay {
   public:

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/MmioFile.h"
-#include "platform/WaveFormat.h"
+#include "platform/files/MmioFile.h"
+#include "platform/audio/WaveFormat.h"
 
 enum class WaveReadResult {
     Ok,

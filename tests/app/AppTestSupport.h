@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/AppName.h"
-#include "platform/AudioDevice.h"
-#include "platform/AudioMixer.h"
-#include "platform/Clock.h"
-#include "platform/MainWindow.h"
-#include "platform/MessageBox.h"
-#include "platform/SettingsFile.h"
-#include "platform/Shell.h"
+#include "platform/sys/AppName.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/audio/AudioMixer.h"
+#include "platform/sys/Clock.h"
+#include "platform/ui/MainWindow.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/files/SettingsFile.h"
+#include "platform/sys/Shell.h"
 
 #include "WavBuilder.h"
 

@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "platform/CairoCanvas.h"
-#include "platform/Picture.h"
+#include "platform/ui/CairoCanvas.h"
+#include "platform/ui/Picture.h"
 
 namespace {
 

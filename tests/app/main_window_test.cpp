@@ -10,10 +10,10 @@
 #include <functional>
 #include <vector>
 
-#include "platform/Canvas.h"
-#include "platform/MainWindow.h"
-#include "platform/MessageBox.h"
-#include "platform/VirtualKeys.h"
+#include "platform/ui/Canvas.h"
+#include "platform/ui/MainWindow.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/VirtualKeys.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "AppTestSupport.h"
-#include "platform/AppName.h"
-#include "platform/MainWindow.h"
-#include "platform/VirtualKeys.h"
+#include "platform/sys/AppName.h"
+#include "platform/ui/MainWindow.h"
+#include "platform/ui/VirtualKeys.h"
 #include "ranking/LaunchUpdater.h"
 #include "ranking/RankingPage.h"
 

@@ -3,8 +3,8 @@
 // and what reaches the settings file.
 #include "AppTestSupport.h"
 #include "app/CZankoruCDlg.h"
-#include "platform/RecordingCanvas.h"
-#include "platform/VirtualKeys.h"
+#include "platform/ui/RecordingCanvas.h"
+#include "platform/ui/VirtualKeys.h"
 
 using namespace apptest;
 using platform::VK_DOWN;

@@ -9,7 +9,7 @@
 #include "AppTestSupport.h"
 #include "TestHttpServer.h"
 #include "app/CZankoruCDlg.h"
-#include "platform/VirtualKeys.h"
+#include "platform/ui/VirtualKeys.h"
 #include "ranking/CDlgSendNet.h"
 
 using namespace apptest;

@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "FakeWindow.h"
-#include "platform/AudioDevice.h"
-#include "platform/MessageBox.h"
-#include "platform/Picture.h"
-#include "platform/Window.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/Picture.h"
+#include "platform/ui/Window.h"
 #include "sound/CSoundPlay.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/AudioMixer.h"
-#include "platform/MmioFile.h"
+#include "platform/audio/AudioMixer.h"
+#include "platform/files/MmioFile.h"
 #include "sound/WaveClipReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,10 +8,10 @@
 #include <fstream>
 
 #include "GameClips.h"
-#include "platform/AudioDevice.h"
-#include "platform/Clock.h"
-#include "platform/CrtRandom.h"
-#include "platform/VirtualKeys.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/sys/Clock.h"
+#include "platform/sys/CrtRandom.h"
+#include "platform/ui/VirtualKeys.h"
 #include "sound/CSoundPlay.h"
 
 const PictureSize kPictureSizes[8] = {

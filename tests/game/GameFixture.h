@@ -11,8 +11,8 @@
 
 #include "FakeWindow.h"
 #include "game/CSceenGame.h"
-#include "platform/AudioMixer.h"
-#include "platform/Window.h"
+#include "platform/audio/AudioMixer.h"
+#include "platform/ui/Window.h"
 
 // Picture sizes of the test game directory: each picture its own size, so a
 // drawn rectangle tells which picture it is.

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "GameFixture.h"
-#include "platform/CrtRandom.h"
-#include "platform/RecordingCanvas.h"
-#include "platform/VirtualKeys.h"
+#include "platform/sys/CrtRandom.h"
+#include "platform/ui/RecordingCanvas.h"
+#include "platform/ui/VirtualKeys.h"
 
 using platform::DrawCall;
 using Draw = platform::DrawCall::Kind;

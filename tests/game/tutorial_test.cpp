@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "GameFixture.h"
-#include "platform/Clock.h"
-#include "platform/VirtualKeys.h"
+#include "platform/sys/Clock.h"
+#include "platform/ui/VirtualKeys.h"
 
 using Kind = platform::SoundEvent::Kind;
 using platform::VK_ESCAPE;

@@ -9,8 +9,8 @@
 
 #include "TestHttpServer.h"
 #include "http/CKelHttpConnect.h"
-#include "platform/CredentialsDialog.h"
-#include "platform/Internet.h"
+#include "platform/ui/CredentialsDialog.h"
+#include "platform/net/Internet.h"
 
 namespace {
 

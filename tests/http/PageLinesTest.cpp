@@ -8,7 +8,7 @@
 
 #include "http/HttpRedirect.h"
 #include "http/PageLines.h"
-#include "platform/Internet.h"
+#include "platform/net/Internet.h"
 
 namespace {
 

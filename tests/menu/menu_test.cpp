@@ -3,8 +3,8 @@
 #include "../app/AppTestSupport.h"
 #include "FakeWindow.h"
 #include "menu/CSceenMenu.h"
-#include "platform/RecordingCanvas.h"
-#include "platform/VirtualKeys.h"
+#include "platform/ui/RecordingCanvas.h"
+#include "platform/ui/VirtualKeys.h"
 
 using namespace apptest;
 using platform::VK_DOWN;

@@ -2,8 +2,8 @@
 // and draw rests on them.
 #include <gtest/gtest.h>
 
-#include "platform/Clock.h"
-#include "platform/CrtRandom.h"
+#include "platform/sys/Clock.h"
+#include "platform/sys/CrtRandom.h"
 
 namespace {
 

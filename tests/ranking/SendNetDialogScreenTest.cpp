@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/CredentialsDialog.h"
-#include "platform/Window.h"
+#include "platform/ui/CredentialsDialog.h"
+#include "platform/ui/Window.h"
 #include "ranking/CDlgSendNet.h"
+#include "platform/sys/Display.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestHttpServer.h"
-#include "platform/Internet.h"
+#include "platform/net/Internet.h"
 #include "ranking/RankingHost.h"
 #include "ranking/SendScore.h"
 

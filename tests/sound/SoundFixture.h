@@ -9,9 +9,9 @@
 
 #include "FakeWindow.h"
 #include "WavBuilder.h"
-#include "platform/AudioDevice.h"
-#include "platform/MessageBox.h"
-#include "platform/Window.h"
+#include "platform/audio/AudioDevice.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/Window.h"
 #include "sound/CSoundPlay.h"
 #include "sound/CSoundVolume.h"
 

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "WavBuilder.h"
-#include "platform/AudioMixer.h"
+#include "platform/audio/AudioMixer.h"
 
 static std::atomic<bool> countAllocations{false};
 static std::atomic<int> allocations{0};

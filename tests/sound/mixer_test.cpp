@@ -7,7 +7,7 @@
 
 #include "SignalMeasure.h"
 #include "WavBuilder.h"
-#include "platform/AudioMixer.h"
+#include "platform/audio/AudioMixer.h"
 
 using platform::AudioMixer;
 using platform::BufferDescription;

@@ -1,7 +1,7 @@
 #pragma once
 // A window for scenes and sound players under test: it only counts the
 // repaints asked of it.
-#include "platform/Window.h"
+#include "platform/ui/Window.h"
 
 class FakeWindow : public platform::Window {
   public:

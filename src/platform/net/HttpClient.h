@@ -1,0 +1,34 @@
+#pragma once
+// One HTTP exchange: a request goes out, the status, the raw header text and
+// the body come back. No redirect is followed and no cookie kept: the page
+// fetcher above does both itself. The desktop's client is CurlHttpClient.
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct HttpRequest {
+    std::string method = "GET";        // "GET" or "POST"
+    std::string url;                   // absolute http:// or https:// address
+    std::vector<std::string> headers;  // "Name: value", without the line end
+    std::string body;                  // sent with a POST
+    // Basic or Digest credentials, when the caller has them.
+    std::string user;
+    std::string password;
+};
+
+struct HttpResponse {
+    bool received = false;   // false: no answer; `error` says why
+    int status = 0;          // the answer's status code
+    std::string rawHeaders;  // status line and header lines, each ended by CR LF
+    std::string body;
+    std::string error;  // the failure's message when nothing was received
+};
+
+class HttpClient {
+  public:
+    virtual ~HttpClient() = default;
+    virtual HttpResponse Send(const HttpRequest& request) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,69 @@
+#include "platform/sys/Shell.h"
+
+#include <gio/gio.h>
+
+#include <mutex>
+
+#include "platform/sys/Display.h"
+
+namespace platform {
+namespace {
+std::mutex requestsMutex;
+std::vector<ShellRequest> requests;
+
+void Record(const std::string& target, const std::vector<std::string>& arguments) {
+    std::lock_guard<std::mutex> lock(requestsMutex);
+    requests.push_back({target, arguments});
+}
+}  // namespace
+
+bool OpenUri(const std::string& uri) {
+    Record(uri, {});
+    return DesktopShell().OpenUri(uri);
+}
+
+bool StartProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    Record(program, arguments);
+    return DesktopShell().StartProgram(program, arguments);
+}
+
+bool DesktopShell::OpenUri(const std::string& uri) {
+    if (!DisplayAvailable()) {
+        return false;
+    }
+    GError* error = nullptr;
+    gboolean launched = g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error);
+    if (error != nullptr) {
+        g_error_free(error);
+    }
+    return launched != FALSE;
+}
+
+bool DesktopShell::StartProgram(const std::string& program,
+                                const std::vector<std::string>& arguments) {
+    std::vector<gchar*> argv;
+    argv.push_back(const_cast<gchar*>(program.c_str()));
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<gchar*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    // Without G_SPAWN_DO_NOT_REAP_CHILD GLib starts the program through an
+    // intermediate child: nothing is left for us to reap and the program is
+    // not ours to wait for.
+    GError* error = nullptr;
+    gboolean started = g_spawn_async(nullptr, argv.data(), nullptr, G_SPAWN_DEFAULT, nullptr,
+                                     nullptr, nullptr, &error);
+    if (error != nullptr) {
+        g_error_free(error);
+    }
+    return started != FALSE;
+}
+
+std::vector<ShellRequest> TakeShellRequests() {
+    std::lock_guard<std::mutex> lock(requestsMutex);
+    std::vector<ShellRequest> taken;
+    taken.swap(requests);
+    return taken;
+}
+
+}  // namespace platform
