@@ -3,9 +3,12 @@
 #include <cstdio>
 
 #include "app/CZankoruCDlg.h"
-#include "platform/sys/AppName.h"
-#include "platform/ui/MainWindow.h"
+#include "platform/audio/SdlAudioOutput.h"
 #include "platform/files/SettingsFile.h"
+#include "platform/net/CurlHttpClient.h"
+#include "platform/sys/AppName.h"
+#include "platform/ui/DesktopDialogs.h"
+#include "platform/ui/MainWindow.h"
 
 CZankoruCApp theApp;
 
@@ -19,8 +22,19 @@ int CZankoruCApp::InitInstance() {
     }
     // The settings live under the company folder "velkor".
     platform::SetSettingsCompany("velkor");
+
+    // The desktop's services; the output outlives the window, whose scenes
+    // hold its sound buffers.
+    platform::SystemClock clock;
+    platform::CrtRandom random;
+    platform::SdlAudioOutput audio;
+    platform::DesktopMessageBoxes messages;
+    platform::DesktopShell shell;
+    platform::DesktopDialogs dialogs;
+    platform::CurlHttpClient http;
+    platform::Services services{clock, random, audio, messages, shell, dialogs, http};
     {
-        CZankoruCDlg dialog;
+        CZankoruCDlg dialog(services);
         dialog.DoModal();
         // The window was destroyed (settings saved, scene gone) when the run
         // ended; the object goes here.

@@ -1,15 +1,6 @@
 #include "app/CZankoruCDlg.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
-#include <vector>
-
 #include "platform/sys/AppName.h"
-#include "platform/sys/Clock.h"
-#include "platform/sys/CrtRandom.h"
-#include "platform/ui/MessageBox.h"
 #include "ranking/CDlgSendNet.h"
 #include "ranking/LaunchUpdater.h"
 #include "ranking/RankingPage.h"
@@ -17,28 +8,12 @@
 
 namespace {
 
-// The size Windows gives a window icon (SM_CXICON, SM_CYICON).
+// The size of a window icon on the desktop the game was made for.
 constexpr int kSystemIconSize = 32;
-
-// The current directory, whatever its length, without a trailing separator.
-std::string CurrentDirectory() {
-    std::vector<char> buffer(512);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE || buffer.size() > (1u << 20)) {
-            return "";  // gone or unreadable: every asset is then missing
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    std::string directory = buffer.data();
-    while (!directory.empty() && directory.back() == '/') {
-        directory.pop_back();
-    }
-    return directory;
-}
 
 }  // namespace
 
-CZankoruCDlg::CZankoruCDlg() {
+CZankoruCDlg::CZankoruCDlg(platform::Services& services) : services(services) {
     // The application icon lies beside the executable, in res/.
     icon.Load(platform::ExecutableDirectory() + "\\res\\zankoruc.png");
 }
@@ -52,7 +27,7 @@ CZankoruCDlg::~CZankoruCDlg() {
 int CZankoruCDlg::DoModal() {
     platform::MainWindow window("ZankoruC", kClientWidth, kClientHeight);
     frame = &window;
-    int result = window.RunModal(*this);
+    int result = window.Run(*this);
     frame = nullptr;
     return result;
 }
@@ -62,25 +37,25 @@ bool CZankoruCDlg::OnInitDialog() {
         frame->SetIcon(icon);
     }
     // The duel draws its random numbers from this generator.
-    platform::CrtSrand(platform::GetTickCount());
+    services.random.Srand(services.clock.GetTickCount());
     if (frame != nullptr) {
         frame->SetTimer(kTimerId, kTimerPeriodMs);
     }
-    baseDir = CurrentDirectory();
+    baseDir = platform::CurrentDirectory();
     settings.Load();
-    SwitchScene(kMenuScene, 0);
+    SwitchScene(SceneType::Menu, 0);
     return true;
 }
 
-bool CZankoruCDlg::SwitchScene(int type, int index) {
+bool CZankoruCDlg::SwitchScene(SceneType type, int index) {
     CloseScene();
-    if (type == kMenuScene) {
-        menuScene = new CSceenMenu();
-        menuScene->Init(this, baseDir);
-    } else if (type == kGameScene) {
-        gameScene = new CSceenGame();
+    if (type == SceneType::Menu) {
+        menuScene = std::make_unique<CSceenMenu>(*this);
+        menuScene->Init(baseDir);
+    } else if (type == SceneType::Game) {
+        gameScene = std::make_unique<CSceenGame>(*this);
         gameScene->level = index + 1;
-        gameScene->LoadAssets(this, baseDir);
+        gameScene->LoadAssets(baseDir);
     }
     sceneType = type;
     // The new scene shows at once, over the whole window: after a game or
@@ -90,20 +65,12 @@ bool CZankoruCDlg::SwitchScene(int type, int index) {
 }
 
 void CZankoruCDlg::CloseScene() {
-    sceneType = kNoScene;
-    if (menuScene != nullptr) {
-        delete menuScene->font;
-        menuScene->font = nullptr;
-        // The menu's sounds, the music included, stop with it.
-        delete menuScene;
-        menuScene = nullptr;
-    }
+    sceneType = SceneType::None;
+    // The menu's sounds, the music included, stop with it.
+    menuScene.reset();
     if (gameScene != nullptr) {
         gameScene->StopFootsteps();
-        delete gameScene->font;
-        gameScene->font = nullptr;
-        delete gameScene;
-        gameScene = nullptr;
+        gameScene.reset();
     }
 }
 
@@ -113,20 +80,21 @@ void CZankoruCDlg::OnTimer(int id) {
     if (id != kTimerId || runEnded || destroyed) {
         return;
     }
-    if (sceneType == kMenuScene && menuScene != nullptr) {
+    if (sceneType == SceneType::Menu && menuScene != nullptr) {
         int chosen = menuScene->chosen;
         menuScene->chosen = -1;
         if (chosen >= 0 && chosen <= 3) {
-            SwitchScene(kGameScene, chosen);  // Tutorial, Easy, Normal, Hard
+            SwitchScene(SceneType::Game, chosen);  // Tutorial, Easy, Normal, Hard
             return;
         }
         if (chosen == 4) {
-            OpenRankingPage();  // NetRecord: the menu stays as it is
+            OpenRankingPage(services.shell);  // NetRecord: the menu stays as it is
             return;
         }
         if (chosen == 5) {
-            // Update: the updater's quit request ends the run.
-            LaunchUpdater(this, "zankoruc", "zankoruc", "zankoruc");
+            // Update: the updater starts and the run ends, the settings saved.
+            LaunchUpdater(services.shell, baseDir, "zankoruc", "zankoruc", "zankoruc");
+            platform::PostQuitMessage(0);
             runEnded = true;
             runResult = -1;
             return;
@@ -136,15 +104,15 @@ void CZankoruCDlg::OnTimer(int id) {
             return;
         }
     }
-    if (sceneType == kGameScene && gameScene != nullptr) {
+    if (sceneType == SceneType::Game && gameScene != nullptr) {
         gameScene->Tick();
         int result = gameScene->resultCode;
         gameScene->resultCode = -1;
         if (result == 2) {
             OfferScore();
-            SwitchScene(kMenuScene, result);
+            SwitchScene(SceneType::Menu, result);
         } else if (result >= 0) {
-            SwitchScene(kMenuScene, result);
+            SwitchScene(SceneType::Menu, result);
         }
     }
 }
@@ -158,20 +126,20 @@ void CZankoruCDlg::OfferScore() {
     CDlgSendNet dialog;
     dialog.area = settings.aria;
     dialog.name = settings.name;
-    if (dialog.DoModal(this) != CDlgSendNet::kSend) {
+    if (dialog.DoModal(services.dialogs) != CDlgSendNet::kSend) {
         return;
     }
     settings.aria = dialog.area;
     settings.name = dialog.name;
-    std::string answer =
-        SendScore(settings.aria, settings.name, gameScene->level - 1, gameScene->mistakes);
-    platform::ShowMessageBox(answer, platform::ApplicationName(), this);
+    std::string answer = SendScore(services.http, services.dialogs, settings.aria, settings.name,
+                                   gameScene->level - 1, gameScene->mistakes);
+    services.messages.Show(answer, platform::ApplicationName());
 }
 
 void CZankoruCDlg::OnKeyUp(int virtualKey) {
-    if (sceneType == kMenuScene && menuScene != nullptr) {
+    if (sceneType == SceneType::Menu && menuScene != nullptr) {
         menuScene->OnKey(virtualKey);
-    } else if (sceneType == kGameScene && gameScene != nullptr) {
+    } else if (sceneType == SceneType::Game && gameScene != nullptr) {
         gameScene->OnKey(virtualKey);
     }
 }
@@ -184,9 +152,9 @@ void CZankoruCDlg::OnPaint(platform::Canvas& canvas, bool minimised) {
         canvas.DrawPictureScaled(icon, x, y, kSystemIconSize, kSystemIconSize);
         return;
     }
-    if (sceneType == kMenuScene && menuScene != nullptr) {
+    if (sceneType == SceneType::Menu && menuScene != nullptr) {
         menuScene->Paint(canvas);
-    } else if (sceneType == kGameScene && gameScene != nullptr) {
+    } else if (sceneType == SceneType::Game && gameScene != nullptr) {
         gameScene->Paint(canvas);
     }
 }
@@ -211,7 +179,7 @@ void CZankoruCDlg::EndDialog(int result) {
     runEnded = true;
     runResult = result;
     if (frame != nullptr) {
-        frame->EndModalLoop(result);
+        frame->EndRun(result);
     }
 }
 
@@ -220,8 +188,4 @@ void CZankoruCDlg::RequestRepaint() {
     if (frame != nullptr) {
         frame->RequestRepaint();
     }
-}
-
-void* CZankoruCDlg::NativeWindow() {
-    return frame != nullptr ? frame->NativeWindow() : nullptr;
 }

@@ -6,22 +6,21 @@
 //
 // The logic lives here and needs no display: on screen a platform::MainWindow
 // forwards its events to the handlers below; tests call them directly, tick
-// by tick, with the manual clock.
+// by tick, with a clock of their own among the services.
+#include <memory>
 #include <string>
 
 #include "app/CZankoruReg.h"
 #include "game/CSceenGame.h"
 #include "menu/CSceenMenu.h"
+#include "platform/Services.h"
 #include "platform/ui/MainWindow.h"
 #include "platform/ui/Picture.h"
-#include "platform/ui/Window.h"
+#include "scene/SceneHost.h"
 
-class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
+class CZankoruCDlg : public SceneHost, private platform::WindowHandler {
   public:
-    // Scene types.
-    static constexpr int kNoScene = 0;
-    static constexpr int kMenuScene = 1;
-    static constexpr int kGameScene = 2;
+    enum class SceneType { None = 0, Menu = 1, Game = 2 };
 
     // Template 102: 488 x 351 dialog units of 8-point "MS Shell Dlg".
     static constexpr int kClientWidth = 732;
@@ -33,7 +32,7 @@ class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
     static constexpr int kIdOk = 1;
     static constexpr int kIdCancel = 2;
 
-    CZankoruCDlg();
+    explicit CZankoruCDlg(platform::Services& services);
     ~CZankoruCDlg() override;
     CZankoruCDlg(const CZankoruCDlg&) = delete;
     CZankoruCDlg& operator=(const CZankoruCDlg&) = delete;
@@ -43,20 +42,20 @@ class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
     int DoModal();
 
     // The window's event handlers.
-    bool OnInitDialog() override;
-    void OnTimer(int id) override;
-    void OnKeyUp(int virtualKey) override;
-    void OnPaint(platform::Canvas& canvas, bool minimised) override;
+    bool OnInitDialog();
+    void OnTimer(int id);
+    void OnKeyUp(int virtualKey);
+    void OnPaint(platform::Canvas& canvas, bool minimised);
     // A close request from the system: the run ends.
-    void OnCancel() override;
+    void OnCancel();
     // The window goes away: the settings are saved first, then the scene.
-    void OnDestroy() override;
+    void OnDestroy();
     // What Enter makes of a dialog: nothing, the window stays open.
     void OnOK() {}
 
-    // Destroys the current scene and opens a scene of `type` (1 menu, 2 game
-    // at level index + 1).
-    bool SwitchScene(int type, int index);
+    // Destroys the current scene and opens a scene of `type` (the game at
+    // level index + 1).
+    bool SwitchScene(SceneType type, int index);
     void CloseScene();
     // Ends the modal run with `result`.
     void EndDialog(int result);
@@ -64,20 +63,30 @@ class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
     void OfferScore();
 
     void RequestRepaint() override;
-    void* NativeWindow() override;
+    platform::Services& Services() override { return services; }
 
-    int sceneType = kNoScene;
-    CSceenMenu* menuScene = nullptr;  // owned
-    CSceenGame* gameScene = nullptr;  // owned
+    SceneType sceneType = SceneType::None;
+    std::unique_ptr<CSceenMenu> menuScene;
+    std::unique_ptr<CSceenGame> gameScene;
     CZankoruReg settings;
     std::string baseDir;  // the working directory at start, no trailing separator
     platform::Picture icon;
 
     // The on-screen window while DoModal runs; null in tests.
     platform::MainWindow* frame = nullptr;
-    // Tests see what a window would have done.
-    int repaintRequests = 0;
+    int repaintRequests = 0;  // asked of the window so far
     bool runEnded = false;
     int runResult = 0;
     bool destroyed = false;
+
+  private:
+    // What the on-screen window reports, in the game window's own terms.
+    void OnStart() override { OnInitDialog(); }
+    void OnTick(int timerId) override { OnTimer(timerId); }
+    void OnKeyRelease(int virtualKey) override { OnKeyUp(virtualKey); }
+    void OnDraw(platform::Canvas& canvas, bool minimised) override { OnPaint(canvas, minimised); }
+    void OnCloseRequest() override { OnCancel(); }
+    void OnEnd() override { OnDestroy(); }
+
+    platform::Services& services;
 };

@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
-class Window;
-}
+#include "platform/ui/Dialogs.h"
 
 class CDlgSendNet {
   public:
@@ -16,16 +14,12 @@ class CDlgSendNet {
     static constexpr int kSend = 1;
     static constexpr int kClose = 2;
 
-    CDlgSendNet();
-    virtual ~CDlgSendNet();
-
-    // Runs the dialog modally over `owner` (the main window, or null); the
-    // owner's timer keeps ticking meanwhile. Returns kSend (1) for "Send" or
-    // Enter in the name box, kClose (2) for "Close", Esc or the close box.
-    // After kSend, name and area hold the confirmed texts (area empty when no
-    // entry is selected); after kClose they are unchanged. Without a display
-    // the dialog cannot be shown and the answer is kClose.
-    int DoModal(platform::Window* owner);
+    // Runs the dialog modally over the game window, whose timer keeps ticking
+    // meanwhile. Returns kSend (1) for "Send" or Enter in the name box,
+    // kClose (2) for "Close", Esc or the close box. After kSend, name and area
+    // hold the confirmed texts (area empty when no entry is selected); after
+    // kClose they are unchanged. Without a display the answer is kClose.
+    int DoModal(platform::Dialogs& dialogs);
 
     std::string name;  // in: the name shown; out: the name confirmed
     std::string area;  // in: the area preselected; out: the area confirmed
@@ -39,27 +33,4 @@ class CDlgSendNet {
     // The area that "Send" yields for a selection: the entry's text, or empty
     // when nothing (-1) is selected.
     static std::string AreaForSelection(int index);
-
-    // Tests: a stand-in for the player. The next DoModal shows nothing: it
-    // starts from the same state as the dialog (name, preselected entry), types
-    // the name and chooses the entry given (an unknown entry selects nothing),
-    // then presses "Send" (kSend) or "Close" (kClose). Answers queue up.
-    struct ScriptedAnswer {
-        int result = kClose;
-        bool typeName = false;
-        std::string typedName;
-        bool chooseArea = false;
-        std::string chosenArea;
-    };
-    static void QueueScriptedAnswer(const ScriptedAnswer& answer);
-
-    // Tests: what every DoModal showed since the last call, oldest first.
-    struct Shown {
-        std::string name;
-        int selectedIndex;
-    };
-    static std::vector<Shown> TakeShown();
-
-  private:
-    int Confirm(const std::string& typedName, int selectedIndex);
 };

@@ -1,11 +1,11 @@
 #pragma once
 // "Update": hands over to the updater program that lies beside the game
-// ("FetchUpdate.exe" in the asset base directory) and ends the game, so that
+// ("FetchUpdate.exe" in the asset base directory); the game then ends so that
 // its files can be replaced.
 #include <string>
 #include <vector>
 
-class CZankoruCDlg;
+#include "platform/sys/Shell.h"
 
 // The updater's three switches, in this order, each one argument with no
 // quoting: "/FILE=" + file, "/SERVER_PATH=" + serverPath, "/APPTITLE=" +
@@ -13,8 +13,8 @@ class CZankoruCDlg;
 std::vector<std::string> UpdaterArguments(const std::string& file, const std::string& serverPath,
                                           const std::string& appTitle);
 
-// Starts the updater without waiting (it inherits the working directory),
-// then posts the quit request: the window is destroyed as usual and the
-// settings are saved. A missing or failing updater changes nothing of that.
-void LaunchUpdater(CZankoruCDlg* window, const std::string& file, const std::string& serverPath,
-                   const std::string& appTitle);
+// Starts the updater without waiting (it inherits the working directory).
+// Whether or not it started, the caller ends the game the orderly way, with
+// the settings saved.
+void LaunchUpdater(platform::Shell& shell, const std::string& baseDir, const std::string& file,
+                   const std::string& serverPath, const std::string& appTitle);

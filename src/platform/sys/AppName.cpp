@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <vector>
 
 namespace platform {
 
@@ -41,6 +43,21 @@ std::string ExecutableDirectory() {
     std::string path = ExecutablePath();
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+std::string CurrentDirectory() {
+    std::vector<char> buffer(512);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE || buffer.size() > (1u << 20)) {
+            return "";  // gone or unreadable: every asset is then missing
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string directory = buffer.data();
+    while (!directory.empty() && directory.back() == '/') {
+        directory.pop_back();
+    }
+    return directory;
 }
 
 std::string ApplicationName() {

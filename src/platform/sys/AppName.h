@@ -12,6 +12,10 @@ std::string ApplicationName();
 // it cannot be found.
 std::string ExecutableDirectory();
 
+// The working directory, whatever its length, without a trailing separator;
+// "" when it is gone or unreadable.
+std::string CurrentDirectory();
+
 // The file name of `path` without its directory and without its last
 // extension ("/usr/games/zankoruc.bin" gives "zankoruc").
 std::string BaseNameWithoutExtension(const std::string& path);

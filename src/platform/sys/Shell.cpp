@@ -2,30 +2,9 @@
 
 #include <gio/gio.h>
 
-#include <mutex>
-
 #include "platform/sys/Display.h"
 
 namespace platform {
-namespace {
-std::mutex requestsMutex;
-std::vector<ShellRequest> requests;
-
-void Record(const std::string& target, const std::vector<std::string>& arguments) {
-    std::lock_guard<std::mutex> lock(requestsMutex);
-    requests.push_back({target, arguments});
-}
-}  // namespace
-
-bool OpenUri(const std::string& uri) {
-    Record(uri, {});
-    return DesktopShell().OpenUri(uri);
-}
-
-bool StartProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    Record(program, arguments);
-    return DesktopShell().StartProgram(program, arguments);
-}
 
 bool DesktopShell::OpenUri(const std::string& uri) {
     if (!DisplayAvailable()) {
@@ -57,13 +36,6 @@ bool DesktopShell::StartProgram(const std::string& program,
         g_error_free(error);
     }
     return started != FALSE;
-}
-
-std::vector<ShellRequest> TakeShellRequests() {
-    std::lock_guard<std::mutex> lock(requestsMutex);
-    std::vector<ShellRequest> taken;
-    taken.swap(requests);
-    return taken;
 }
 
 }  // namespace platform

@@ -7,39 +7,27 @@
 
 namespace platform {
 
-// The shell's open operation as a service; DesktopShell does it for real.
 class Shell {
   public:
     virtual ~Shell() = default;
+    // Hands `uri` to the desktop's default handler. False when nothing was
+    // launched.
     virtual bool OpenUri(const std::string& uri) = 0;
+    // Starts `program` with `arguments` (each passed as one argument,
+    // unquoted), without waiting; it inherits the working directory and lives
+    // on after the game has ended. False when it could not be started.
     virtual bool StartProgram(const std::string& program,
                               const std::vector<std::string>& arguments) = 0;
 };
 
+// GIO's default handlers and GLib's process spawning. Without a display
+// (tests, CI, a terminal) no address is opened: a browser then has nowhere to
+// show, and a text-mode one would take over the terminal.
 class DesktopShell final : public Shell {
   public:
     bool OpenUri(const std::string& uri) override;
     bool StartProgram(const std::string& program,
                       const std::vector<std::string>& arguments) override;
 };
-
-// Hands `uri` to the desktop's default handler (GIO). Without a display
-// (tests, CI) nothing is launched: a browser then has nowhere to show, and a
-// text-mode one would take over the terminal. False when nothing was launched.
-bool OpenUri(const std::string& uri);
-
-// Starts `program` with `arguments` (each passed as one argument, unquoted),
-// without waiting; it inherits the working directory and lives on after the
-// game has ended. False when it could not be started.
-bool StartProgram(const std::string& program, const std::vector<std::string>& arguments);
-
-struct ShellRequest {
-    std::string target;  // the address or the program
-    std::vector<std::string> arguments;
-};
-
-// Tests: every request made since the last call, oldest first, whether or
-// not it succeeded.
-std::vector<ShellRequest> TakeShellRequests();
 
 }  // namespace platform

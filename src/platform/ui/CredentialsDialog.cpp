@@ -1,25 +1,13 @@
-#include "platform/ui/CredentialsDialog.h"
+// The password dialog of a server that answers 401.
+#include "platform/ui/DesktopDialogs.h"
 
 #include <gtk/gtk.h>
 
-#include <deque>
-#include <mutex>
-
-#include "platform/ui/Window.h"
 #include "platform/sys/Display.h"
+#include "platform/ui/ParentWindow.h"
 
 namespace platform {
 namespace {
-
-struct QueuedAnswer {
-    bool accept;
-    Credentials credentials;
-};
-
-std::mutex answersMutex;
-std::deque<QueuedAnswer> queuedAnswers;
-std::vector<CredentialsPrompt> askedPrompts;
-
 // Adds "label  entry" as one row of the grid; the label names the entry for a
 // screen reader.
 GtkWidget* AddRow(GtkGrid* grid, int row, const char* text, bool hidden) {
@@ -36,9 +24,14 @@ GtkWidget* AddRow(GtkGrid* grid, int row, const char* text, bool hidden) {
     return entry;
 }
 
-bool ShowDialog(const CredentialsPrompt& prompt, Credentials& credentials) {
+}  // namespace
+
+bool DesktopDialogs::AskCredentials(const CredentialsPrompt& prompt, Credentials& credentials) {
+    if (!DisplayAvailable()) {
+        return false;
+    }
     GtkWidget* dialog =
-        gtk_dialog_new_with_buttons("Enter Network Password", nullptr, GTK_DIALOG_MODAL, "OK",
+        gtk_dialog_new_with_buttons("Enter Network Password", ParentForDialogs(), GTK_DIALOG_MODAL, "OK",
                                     GTK_RESPONSE_OK, "Cancel", GTK_RESPONSE_CANCEL, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
@@ -73,37 +66,5 @@ bool ShowDialog(const CredentialsPrompt& prompt, Credentials& credentials) {
     return accepted;
 }
 
-}  // namespace
-
-bool AskCredentials(const CredentialsPrompt& prompt, Credentials& credentials) {
-    {
-        std::lock_guard<std::mutex> lock(answersMutex);
-        askedPrompts.push_back(prompt);
-        if (!queuedAnswers.empty()) {
-            QueuedAnswer answer = queuedAnswers.front();
-            queuedAnswers.pop_front();
-            if (answer.accept) {
-                credentials = answer.credentials;
-            }
-            return answer.accept;
-        }
-    }
-    if (!DisplayAvailable()) {
-        return false;
-    }
-    return ShowDialog(prompt, credentials);
-}
-
-void QueueCredentialsAnswer(bool accept, const Credentials& credentials) {
-    std::lock_guard<std::mutex> lock(answersMutex);
-    queuedAnswers.push_back({accept, credentials});
-}
-
-std::vector<CredentialsPrompt> TakeCredentialsPrompts() {
-    std::lock_guard<std::mutex> lock(answersMutex);
-    std::vector<CredentialsPrompt> taken;
-    taken.swap(askedPrompts);
-    return taken;
-}
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/ui/CairoCanvas.h"
+#include "platform/ui/ParentWindow.h"
 #include "platform/ui/Picture.h"
 #include "platform/ui/VirtualKeys.h"
 #include "platform/sys/Display.h"
@@ -21,7 +22,9 @@ namespace {
 
 std::atomic<bool> quitPosted{false};
 std::atomic<int> quitCode{0};
-GMainLoop* runningLoop = nullptr;  // the loop of the running modal run, if any
+GMainLoop* runningLoop = nullptr;  // the loop of the running run, if any
+// The main window while it is shown: message boxes and dialogs open over it.
+GtkWindow* shownWindow = nullptr;
 
 bool IsLatinLetter(unsigned int keyval) {
     return (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) ||
@@ -272,19 +275,11 @@ bool QuitRequested() {
     return quitPosted;
 }
 
-bool TakeQuitRequest(int* exitCode) {
-    bool posted = quitPosted.exchange(false);
-    if (exitCode != nullptr) {
-        *exitCode = quitCode;
-    }
-    return posted;
-}
-
 // A repeating timer that keeps its schedule: each tick is due one period after
 // the previous one was due, not after it ran.
 struct TimerSource {
     GSource source;
-    DialogHandler** handler;
+    WindowHandler** handler;
     int id;
     gint64 periodUs;
     gint64 dueUs;
@@ -293,7 +288,7 @@ struct TimerSource {
 struct MainWindow::Impl {
     Gtk::Window window;
     Gtk::DrawingArea area;
-    DialogHandler* handler = nullptr;
+    WindowHandler* handler = nullptr;
     GMainLoop* loop = nullptr;
     bool ended = false;
     int result = -1;
@@ -344,7 +339,7 @@ gboolean DispatchTimer(GSource* source, GSourceFunc, gpointer) {
     // The next tick is due before the handler runs: the handler may open a
     // message box whose nested loop must go on ticking.
     if (*timer->handler != nullptr) {
-        (*timer->handler)->OnTimer(timer->id);
+        (*timer->handler)->OnTick(timer->id);
     }
     return G_SOURCE_CONTINUE;
 }
@@ -370,7 +365,7 @@ MainWindow::MainWindow(const std::string& title, int clientWidth, int clientHeig
             if (state->handler != nullptr) {
                 CairoCanvas canvas(cr->cobj(), state->area.get_allocated_width(),
                                    state->area.get_allocated_height());
-                state->handler->OnPaint(canvas, state->minimised);
+                state->handler->OnDraw(canvas, state->minimised);
             }
             return true;
         },
@@ -413,7 +408,7 @@ MainWindow::MainWindow(const std::string& title, int clientWidth, int clientHeig
             }
             int code = VirtualKeyFromGdkKey(event->keyval, event->hardware_keycode, unshifted);
             if (state->handler != nullptr) {
-                state->handler->OnKeyUp(code);
+                state->handler->OnKeyRelease(code);
             }
             return true;
         },
@@ -423,7 +418,7 @@ MainWindow::MainWindow(const std::string& title, int clientWidth, int clientHeig
     window.signal_delete_event().connect(
         [state](GdkEventAny*) {
             if (state->handler != nullptr) {
-                state->handler->OnCancel();
+                state->handler->OnCloseRequest();
             }
             return true;
         },
@@ -444,7 +439,7 @@ MainWindow::~MainWindow() {
     }
 }
 
-int MainWindow::RunModal(DialogHandler& handler) {
+int MainWindow::Run(WindowHandler& handler) {
     impl->handler = &handler;
     impl->ended = false;
     impl->result = -1;
@@ -453,17 +448,18 @@ int MainWindow::RunModal(DialogHandler& handler) {
     GSourceFunc onSignal = [](gpointer data) -> gboolean {
         auto* state = static_cast<Impl*>(data);
         if (state->handler != nullptr) {
-            state->handler->OnCancel();
+            state->handler->OnCloseRequest();
         }
         return G_SOURCE_CONTINUE;
     };
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         impl->signalSources.push_back(g_unix_signal_add(signal, onSignal, impl.get()));
     }
-    handler.OnInitDialog();
+    handler.OnStart();
     if (!impl->ended && !QuitRequested()) {
         impl->window.show();
         impl->window.present();
+        shownWindow = impl->window.gobj();
         impl->loop = g_main_loop_new(nullptr, FALSE);
         runningLoop = impl->loop;
         g_main_loop_run(impl->loop);
@@ -472,8 +468,9 @@ int MainWindow::RunModal(DialogHandler& handler) {
         impl->loop = nullptr;
     }
     impl->StopTimers();
-    handler.OnDestroy();
+    handler.OnEnd();
     impl->window.hide();
+    shownWindow = nullptr;
     impl->handler = nullptr;
     for (guint source : impl->signalSources) {
         g_source_remove(source);
@@ -482,7 +479,7 @@ int MainWindow::RunModal(DialogHandler& handler) {
     return impl->ended ? impl->result : -1;
 }
 
-void MainWindow::EndModalLoop(int result) {
+void MainWindow::EndRun(int result) {
     if (impl->ended) {
         return;
     }
@@ -522,8 +519,8 @@ void MainWindow::RequestRepaint() {
     impl->area.queue_draw();
 }
 
-void* MainWindow::NativeWindow() {
-    return impl->window.gobj();
+GtkWindow* ParentForDialogs() {
+    return shownWindow;
 }
 
 }  // namespace platform

@@ -1,30 +1,23 @@
 #pragma once
-// A modal message box with an OK button. Where no display exists (tests, CI)
-// the message goes to standard error and the call returns at once.
+// Message boxes with an OK button, the way the game tells the player of a
+// broken sound file or the ranking server's answer.
 #include <string>
-#include <vector>
 
 namespace platform {
 
-// Message boxes as a service: modal over the game window where there is a
-// display, standard error where there is none.
 class MessageBoxes {
   public:
     virtual ~MessageBoxes() = default;
+    // Texts are UTF-8. Returns once the player has closed the box.
     virtual void Show(const std::string& text, const std::string& caption) = 0;
 };
 
-class Window;
-
-// Modal over `owner` when given, else without an owner window. Texts are UTF-8.
-void ShowMessageBox(const std::string& text, const std::string& caption, Window* owner = nullptr);
-
-struct ShownMessage {
-    std::string text;
-    std::string caption;
+// A modal GTK message box over the game window, which a screen reader reads
+// out. Where no display was opened (a terminal, CI) the message goes to
+// standard error and the call returns at once.
+class DesktopMessageBoxes final : public MessageBoxes {
+  public:
+    void Show(const std::string& text, const std::string& caption) override;
 };
-
-// Tests: every message shown since the last call, oldest first.
-std::vector<ShownMessage> TakeShownMessages();
 
 }  // namespace platform
