@@ -1,6 +1,6 @@
 #pragma once
-// What the scenes draw with: the few GDI calls they use, over a Cairo context
-// on screen (CairoCanvas) or recorded for tests (RecordingCanvas).
+// What the scenes draw with: the few drawing calls they use, over a Cairo context
+// on screen (CairoCanvas) or recorded by the tests.
 #include <cstdint>
 #include <string>
 

@@ -31,8 +31,8 @@ bool DesktopDialogs::AskCredentials(const CredentialsPrompt& prompt, Credentials
         return false;
     }
     GtkWidget* dialog =
-        gtk_dialog_new_with_buttons("Enter Network Password", ParentForDialogs(), GTK_DIALOG_MODAL, "OK",
-                                    GTK_RESPONSE_OK, "Cancel", GTK_RESPONSE_CANCEL, nullptr);
+        gtk_dialog_new_with_buttons("Enter Network Password", ParentForDialogs(), GTK_DIALOG_MODAL,
+                                    "OK", GTK_RESPONSE_OK, "Cancel", GTK_RESPONSE_CANCEL, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
 
@@ -65,6 +65,5 @@ bool DesktopDialogs::AskCredentials(const CredentialsPrompt& prompt, Credentials
     gtk_widget_destroy(dialog);
     return accepted;
 }
-
 
 }  // namespace platform

@@ -11,11 +11,11 @@
 #include <set>
 #include <vector>
 
+#include "platform/sys/Display.h"
 #include "platform/ui/CairoCanvas.h"
 #include "platform/ui/ParentWindow.h"
 #include "platform/ui/Picture.h"
 #include "platform/ui/VirtualKeys.h"
-#include "platform/sys/Display.h"
 
 namespace platform {
 namespace {

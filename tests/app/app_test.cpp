@@ -1,0 +1,174 @@
+// The game window without a display: the menu's choices and what each one
+// does, the score dialog after a won game and what travels to the server, and
+// the settings saved when the window goes. It runs in the generated game
+// directory, with fake services.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "FakeServices.h"
+#include "RecordingCanvas.h"
+#include "app/CZankoruCDlg.h"
+#include "platform/files/SettingsFile.h"
+#include "platform/ui/VirtualKeys.h"
+#include "ranking/CDlgSendNet.h"
+#include "ranking/RankingHost.h"
+#include "ranking/RankingPage.h"
+#include "ranking/SendScore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class GameWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        config = fs::temp_directory_path() / ("zk-app-" + std::to_string(getpid()));
+        fs::remove_all(config);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        platform::SetSettingsCompany("velkor");
+        fs::current_path(ZANKORUC_GAME_DIR);
+        window.OnInitDialog();
+    }
+    void TearDown() override {
+        window.OnDestroy();
+        fs::remove_all(config);
+    }
+    // Down `item` times and Enter in the menu, then the tick that acts on it.
+    void Choose(int item) {
+        for (int i = 0; i < item; ++i) {
+            window.OnKeyUp(platform::VK_DOWN);
+        }
+        window.OnKeyUp(platform::VK_RETURN);
+        window.OnTimer(CZankoruCDlg::kTimerId);
+    }
+    // The game scene reports a finished game on its next tick.
+    void FinishGame(int level, int result, int mistakes) {
+        Choose(level - 1);
+        ASSERT_EQ(window.sceneType, CZankoruCDlg::SceneType::Game);
+        window.gameScene->mistakes = mistakes;
+        window.gameScene->resultCode = static_cast<decltype(window.gameScene->resultCode)>(result);
+        window.OnTimer(CZankoruCDlg::kTimerId);
+    }
+
+    fs::path config;
+    FakeServices fakes;
+    CZankoruCDlg window{fakes.services};
+};
+
+TEST_F(GameWindow, EachMenuItemDoesItsOwnThing) {
+    for (int level = 1; level <= 4; ++level) {  // Tutorial, Easy, Normal, Hard
+        Choose(level - 1);
+        ASSERT_EQ(window.sceneType, CZankoruCDlg::SceneType::Game);
+        EXPECT_EQ(window.gameScene->level, level);
+        EXPECT_EQ(window.menuScene, nullptr);
+        window.SwitchScene(CZankoruCDlg::SceneType::Menu, 0);
+    }
+    Choose(4);  // NetRecord: the page opens and the menu stays
+    ASSERT_EQ(fakes.shell.requests.size(), 1u);
+    EXPECT_EQ(fakes.shell.requests[0].target, RankingPageAddress());
+    EXPECT_EQ(window.sceneType, CZankoruCDlg::SceneType::Menu);
+    EXPECT_FALSE(window.runEnded);
+
+    Choose(5);  // Update: the updater gets its switches and the run ends
+    ASSERT_EQ(fakes.shell.requests.size(), 2u);
+    EXPECT_EQ(fakes.shell.requests[1].target, window.baseDir + "\\FetchUpdate.exe");
+    EXPECT_EQ(fakes.shell.requests[1].arguments,
+              (std::vector<std::string>{"/FILE=zankoruc", "/SERVER_PATH=zankoruc",
+                                        "/APPTITLE=zankoruc"}));
+    EXPECT_TRUE(window.runEnded);
+    EXPECT_EQ(window.runResult, -1);
+}
+
+TEST_F(GameWindow, EndClosesTheRunAndLaterTicksOpenNothing) {
+    Choose(6);
+    EXPECT_TRUE(window.runEnded);
+    EXPECT_EQ(window.runResult, CZankoruCDlg::kIdOk);
+    window.OnKeyUp(platform::VK_RETURN);
+    window.OnTimer(CZankoruCDlg::kTimerId);
+    EXPECT_EQ(window.sceneType, CZankoruCDlg::SceneType::Menu);
+    window.OnCancel();  // a second end changes nothing
+    EXPECT_EQ(window.runResult, CZankoruCDlg::kIdOk);
+}
+
+TEST_F(GameWindow, AWonGameSendsTheScoreShowsTheAnswerAndKeepsTheValues) {
+    fakes.http.response.received = true;
+    fakes.http.response.status = 200;
+    fakes.http.response.body =
+        "<html>\n<!-- DATA_START -->\nThanks, Tom<P>rank 3\n<!-- DATA_END -->\n";
+    platform::ScoreDialogFields typed;
+    typed.name = "Tom & Jerry";
+    typed.selectedArea = 85;  // Japan
+    fakes.dialogs.scoreAnswers.push_back({true, typed});
+    int repaints = window.repaintRequests;
+
+    FinishGame(3, 2, 4);  // Normal, won with 4 hits taken
+
+    ASSERT_EQ(fakes.dialogs.scoreDialogsShown.size(), 1u);
+    EXPECT_EQ(fakes.dialogs.scoreDialogsShown[0].selectedArea, 0);  // "Secret" for no area yet
+    ASSERT_EQ(fakes.http.requests.size(), 1u);
+    EXPECT_EQ(fakes.http.requests[0].url,
+              ScoreAddress(RankingHost(), "Japan", "Tom & Jerry", 2, 4));
+    ASSERT_EQ(fakes.messages.shown.size(), 1u);
+    EXPECT_EQ(fakes.messages.shown[0].text, "Thanks, Tom\nrank 3\r\n");
+    EXPECT_EQ(window.settings.aria, "Japan");
+    EXPECT_EQ(window.settings.name, "Tom & Jerry");
+    EXPECT_EQ(window.sceneType, CZankoruCDlg::SceneType::Menu);
+    EXPECT_GT(window.repaintRequests, repaints);
+
+    window.OnDestroy();  // the values reach the file when the window goes
+    EXPECT_EQ(platform::GetProfileString("", "aria", ""), "Japan");
+    EXPECT_EQ(platform::GetProfileString("", "name", ""), "Tom & Jerry");
+}
+
+TEST_F(GameWindow, OnlyAWonGameOffersTheDialogAndCloseSendsNothing) {
+    window.settings.name = "Kept";
+    FinishGame(2, 2, 0);  // won, but the dialog is closed
+    FinishGame(2, 1, 9);  // lost
+    FinishGame(2, 0, 0);  // left
+    EXPECT_EQ(fakes.dialogs.scoreDialogsShown.size(), 1u);
+    EXPECT_TRUE(fakes.http.requests.empty());
+    EXPECT_TRUE(fakes.messages.shown.empty());
+    EXPECT_EQ(window.settings.name, "Kept");
+    EXPECT_EQ(window.sceneType, CZankoruCDlg::SceneType::Menu);
+}
+
+TEST_F(GameWindow, AMinimisedWindowShowsOnlyTheIconCentred) {
+    RecordingCanvas canvas(CZankoruCDlg::kClientWidth, CZankoruCDlg::kClientHeight);
+    window.OnPaint(canvas, true);
+    for (const DrawCall& call : canvas.calls) {
+        EXPECT_EQ(call.kind, DrawCall::Kind::PictureScaled);
+        EXPECT_EQ(call.x, (CZankoruCDlg::kClientWidth - 32 + 1) / 2);
+        EXPECT_EQ(call.width, 32);
+    }
+    RecordingCanvas shown(CZankoruCDlg::kClientWidth, CZankoruCDlg::kClientHeight);
+    window.OnPaint(shown, false);
+    EXPECT_FALSE(shown.calls.empty());
+}
+
+TEST(ScoreDialog, PreselectsByExactMatchAndGivesTheChosenEntry) {
+    EXPECT_EQ(CDlgSendNet::PreselectedIndex(""), 0);
+    EXPECT_STREQ(CDlgSendNet::AreaAt(0), "Secret");
+    EXPECT_EQ(CDlgSendNet::PreselectedIndex("Japan"), 85);
+    EXPECT_EQ(CDlgSendNet::PreselectedIndex("japan"), -1);
+    EXPECT_EQ(CDlgSendNet::AreaForSelection(-1), "");
+    EXPECT_EQ(CDlgSendNet::AreaForSelection(CDlgSendNet::kAreaCount), "");
+    EXPECT_STREQ(CDlgSendNet::AreaAt(CDlgSendNet::kAreaCount - 1), "Zimbabwe");
+
+    ScriptedDialogs dialogs;
+    CDlgSendNet dialog;
+    dialog.name = "Old";
+    dialog.area = "Nowhere";
+    EXPECT_EQ(dialog.DoModal(dialogs), CDlgSendNet::kClose);  // closed: values unchanged
+    EXPECT_EQ(dialog.area, "Nowhere");
+    EXPECT_EQ(dialogs.scoreDialogsShown.at(0).selectedArea, -1);
+    EXPECT_EQ(dialogs.scoreDialogsShown.at(0).areas.size(), size_t{CDlgSendNet::kAreaCount});
+    dialogs.scoreAnswers.push_back({true, {"New", {}, -1}});
+    EXPECT_EQ(dialog.DoModal(dialogs), CDlgSendNet::kSend);
+    EXPECT_EQ(dialog.name, "New");
+    EXPECT_EQ(dialog.area, "");
+}
+
+}  // namespace

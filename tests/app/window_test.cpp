@@ -1,0 +1,160 @@
+// The GTK main window on a virtual display: its handler is called in order,
+// the timer keeps ticking inside a message box that a tick opened, quit
+// requests and termination signals end the run the orderly way, real key
+// releases arrive as the game's key codes, and the canvas paints what the
+// scenes ask. Run under xvfb-run.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <csignal>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/ui/CairoCanvas.h"
+#include "platform/ui/MainWindow.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/VirtualKeys.h"
+
+namespace {
+
+class Recorder : public platform::WindowHandler {
+  public:
+    explicit Recorder(platform::MainWindow& window) : window(window) {}
+    void OnStart() override {
+        events.push_back("start");
+        window.SetTimer(1, 20);
+    }
+    void OnTick(int) override { onTick(++ticks); }
+    void OnKeyRelease(int code) override {
+        if (code != 0x10 && code != 0x90) {  // Shift and the Num Lock xdotool toggles
+            keys.push_back(code);
+        }
+    }
+    void OnDraw(platform::Canvas& canvas, bool) override { width = canvas.ClientWidth(); }
+    void OnCloseRequest() override {
+        events.push_back("close");
+        window.EndRun(2);
+    }
+    void OnEnd() override { events.push_back("end@" + std::to_string(ticks)); }
+
+    platform::MainWindow& window;
+    std::function<void(int)> onTick = [](int) {};
+    std::vector<std::string> events;
+    std::vector<int> keys;
+    int ticks = 0;
+    int width = 0;
+};
+
+// Answers the message box that is open, if any.
+void CloseMessageBoxes() {
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item != nullptr; item = item->next) {
+        if (GTK_IS_MESSAGE_DIALOG(item->data)) {
+            gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_OK);
+        }
+    }
+    g_list_free(toplevels);
+}
+
+TEST(MainWindow, TicksRunInsideAMessageBoxAndTheRunEndsInOrder) {
+    ASSERT_TRUE(platform::OpenDisplay()) << "needs an X display (run under xvfb-run)";
+    platform::MainWindow window("ZankoruC", 732, 570);
+    Recorder handler(window);
+    platform::DesktopMessageBoxes boxes;
+    int insideBox = 0;
+    handler.onTick = [&](int tick) {
+        if (tick == 3) {
+            boxes.Show("text", "zankoruc");  // returns after the ticks below
+            EXPECT_EQ(insideBox, 4);
+        } else if (tick > 3 && insideBox < 4) {
+            if (++insideBox == 4) {
+                CloseMessageBoxes();
+            }
+        } else if (tick == 12) {
+            window.EndRun(7);
+        }
+    };
+    EXPECT_EQ(window.Run(handler), 7);
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"start", "end@12"}));
+    EXPECT_EQ(handler.width, 732);
+}
+
+TEST(MainWindow, RealKeyReleasesArriveOnceAsKeyCodes) {
+    ASSERT_TRUE(platform::OpenDisplay());
+    platform::MainWindow window("ZankoruC", 732, 570);
+    Recorder handler(window);
+    // A press and a release each, as a keyboard sends them through the X
+    // server; Space is held past the repeat delay and still acts once.
+    const std::vector<std::string> commands = {"key Down",    "key Return",    "key Escape",
+                                               "key shift+a", "key shift+1",   "key KP_Home",
+                                               "key KP_3",    "keydown space", "keyup space"};
+    size_t next = 0;
+    handler.onTick = [&](int tick) {
+        if (tick == 3) {
+            GList* toplevels = gtk_window_list_toplevels();
+            for (GList* item = toplevels; item != nullptr; item = item->next) {
+                gtk_window_present(GTK_WINDOW(item->data));
+            }
+            g_list_free(toplevels);
+        }
+        if (tick >= 6 && tick % 4 == 0 && next < commands.size()) {
+            g_spawn_command_line_async(("xdotool " + commands[next++]).c_str(), nullptr);
+        } else if (tick > 6 + 4 * static_cast<int>(commands.size()) + 100) {
+            window.EndRun(1);
+        }
+    };
+    window.Run(handler);
+    EXPECT_EQ(handler.keys,
+              (std::vector<int>{platform::VK_DOWN, platform::VK_RETURN, platform::VK_ESCAPE, 0x41,
+                                0x31, 0x67, 0x63, platform::VK_SPACE}));
+}
+
+TEST(CairoCanvas, FillsBlackWritesTextOnItsBackgroundAndSizesFontsAt96Dpi) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 100);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    platform::CairoCanvas canvas(cr, 200, 100);
+    canvas.FillBlack(0, 0, 100, 100);
+    canvas.DrawText({"Arial", 400}, {255, 255, 255}, {0, 0, 255}, 110, 10, "W");
+    cairo_surface_flush(surface);
+    auto pixel = [&](int x, int y) {
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        return *reinterpret_cast<const uint32_t*>(
+                   data + y * cairo_image_surface_get_stride(surface) + x * 4) &
+               0xFFFFFF;
+    };
+    EXPECT_EQ(pixel(50, 50), 0x000000u);
+    EXPECT_EQ(pixel(150, 95), 0xFFFFFFu);  // below the text's extent
+    EXPECT_EQ(pixel(111, 11), 0x0000FFu);  // the text's own background
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+
+// Last: a quit request keeps any later run from starting.
+TEST(MainWindow, SignalsAskToCloseAndAQuitRequestEndsTheRun) {
+    ASSERT_TRUE(platform::OpenDisplay());
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        platform::MainWindow window("ZankoruC", 732, 570);
+        Recorder handler(window);
+        handler.onTick = [signal](int tick) {
+            if (tick == 2) {
+                raise(signal);
+            }
+        };
+        EXPECT_EQ(window.Run(handler), 2);
+        EXPECT_EQ(handler.events, (std::vector<std::string>{"start", "close", "end@2"}));
+    }
+    platform::MainWindow window("ZankoruC", 732, 570);
+    Recorder handler(window);
+    handler.onTick = [](int tick) {
+        if (tick == 3) {
+            platform::PostQuitMessage(0);
+        }
+    };
+    EXPECT_EQ(window.Run(handler), -1);
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"start", "end@3"}));
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+// The platform pieces the game's rules lean on: deadlines across the counter's
+// wrap, the runtime's random sequence, the key codes the duel reads, the asset
+// lookup's letter case, and the settings file keeping every value whole.
+#include <gdk/gdkkeysyms.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/files/AssetPath.h"
+#include "platform/files/SettingsFile.h"
+#include "platform/sys/AppName.h"
+#include "platform/sys/Clock.h"
+#include "platform/sys/CrtRandom.h"
+#include "platform/ui/MainWindow.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(Clock, DeadlinesHoldAcrossTheCounterWrap) {
+    struct Case {
+        uint32_t now, deadline;
+        bool reached;
+    } cases[] = {{999, 1000, false},
+                 {1000, 1000, true},
+                 {0x80000000u, 0x80000000u + 400, false},
+                 {0x80000000u + 400, 0x80000000u + 400, true},
+                 {0xFFFFFF00u, 0xFFFFFF00u + 1000, false},
+                 {0x000002E8u, 0xFFFFFF00u + 1000, true}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::DeadlineReached(c.now, c.deadline), c.reached) << c.now;
+    }
+}
+
+TEST(CrtRandom, GivesTheRuntimesFifteenBitSequence) {
+    platform::CrtRandom random;
+    for (int expected : {41, 18467, 6334, 26500, 19169}) {
+        EXPECT_EQ(random.Rand(), expected);
+    }
+    random.Srand(12345);
+    int lowest = 32767, highest = 0;
+    for (int i = 0; i < 200000; ++i) {
+        int value = random.Rand();
+        lowest = std::min(lowest, value);
+        highest = std::max(highest, value);
+    }
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(highest, 32767);
+}
+
+TEST(VirtualKeys, DuelKeysArriveWhateverShiftCapsNumLockAndLayout) {
+    struct Case {
+        unsigned keyval, keycode, unshifted;
+        int expected;
+    } cases[] = {
+        {GDK_KEY_a, 38, GDK_KEY_a, 0x41},
+        {GDK_KEY_A, 38, GDK_KEY_a, 0x41},
+        {GDK_KEY_K, 45, GDK_KEY_k, 0x4B},
+        {GDK_KEY_z, 52, GDK_KEY_z, 0x5A},
+        {GDK_KEY_exclam, 10, GDK_KEY_1, 0x31},
+        {GDK_KEY_numbersign, 12, GDK_KEY_3, 0x33},
+        {GDK_KEY_0, 19, GDK_KEY_0, 0x30},
+        {GDK_KEY_parenleft, 18, GDK_KEY_9, 0x39},
+        // A French digit row prints symbols but is still the digit row.
+        {GDK_KEY_ampersand, 10, GDK_KEY_ampersand, 0x31},
+        // The keypad with Num Lock on and off.
+        {GDK_KEY_KP_7, 79, GDK_KEY_KP_Home, 0x67},
+        {GDK_KEY_KP_Home, 79, GDK_KEY_KP_Home, 0x67},
+        {GDK_KEY_KP_Page_Up, 81, GDK_KEY_KP_Page_Up, 0x69},
+        {GDK_KEY_KP_End, 87, GDK_KEY_KP_End, 0x61},
+        {GDK_KEY_KP_3, 89, GDK_KEY_KP_Page_Down, 0x63},
+        {GDK_KEY_KP_Begin, 84, GDK_KEY_KP_Begin, 0x65},
+        {GDK_KEY_KP_Insert, 90, GDK_KEY_KP_Insert, 0x60},
+        {GDK_KEY_KP_Home, 200, GDK_KEY_KP_Home, 0x67},  // an odd keypad, known by its keysym
+        {GDK_KEY_KP_Enter, 104, GDK_KEY_KP_Enter, 0x0D},
+        {GDK_KEY_Left, 113, GDK_KEY_Left, 0x25},
+        {GDK_KEY_Tab, 23, GDK_KEY_Tab, 0x09},
+        {GDK_KEY_F1, 67, GDK_KEY_F1, 0x70},
+        {GDK_KEY_KP_Add, 86, GDK_KEY_KP_Add, 0x6B},
+        {GDK_KEY_comma, 59, GDK_KEY_comma, 0xBC},
+        {GDK_KEY_AudioMute, 121, GDK_KEY_AudioMute, 0},  // no code: the menu still speaks
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::VirtualKeyFromGdkKey(c.keyval, c.keycode, c.unshifted), c.expected)
+            << std::hex << c.keyval;
+    }
+}
+
+TEST(ApplicationName, IsTheFileNameWithoutItsLastExtension) {
+    EXPECT_EQ(platform::BaseNameWithoutExtension("/usr/games/zankoruc"), "zankoruc");
+    EXPECT_EQ(platform::BaseNameWithoutExtension("/a.b/zankoruc.tar.gz"), "zankoruc.tar");
+    EXPECT_EQ(platform::BaseNameWithoutExtension("/home/me/.hidden"), ".hidden");
+    EXPECT_EQ(platform::ApplicationName(), "test_platform");
+}
+
+class Files : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("zk-platform-" + std::to_string(getpid()));
+        fs::remove_all(root);
+        fs::create_directories(root / "Sound" / "menu");
+        fs::create_directories(root / "sound");
+        std::ofstream(root / "Sound" / "menu" / "Title.snz") << "upper";
+        std::ofstream(root / "sound" / "opning.snz") << "lower";
+        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        platform::SetSettingsCompany("velkor");
+    }
+    void TearDown() override { fs::remove_all(root); }
+    fs::path root;
+};
+
+TEST_F(Files, AssetLookupIgnoresCaseAndTriesEveryMatchingFolder) {
+    const std::string base = root.string();
+    EXPECT_EQ(platform::FindAssetFile(base + "\\sound\\menu\\title.SNZ"),
+              (root / "Sound" / "menu" / "Title.snz").string());
+    EXPECT_EQ(platform::FindAssetFile(base + "\\SOUND\\opning.snz"),
+              (root / "sound" / "opning.snz").string());
+    EXPECT_EQ(platform::FindAssetFile(base + "\\sound\\missing.snz"), "");
+    EXPECT_EQ(platform::FindAssetFile(base + "\\sound\\menu"), "");  // a folder is no file
+}
+
+TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
+    const std::string values[] = {"",
+                                  "  spaces at both ends  ",
+                                  "a=b #not a comment [group] ;",
+                                  "line one\nline two\r\n",
+                                  "back\\slash \\n \\s\\x41",
+                                  "東京 Müller",
+                                  std::string("nul\0inside\x01\x7f", 12),
+                                  "\xff\xfe not UTF-8 \x93\xfa\x96\x7b",
+                                  std::string(3000, 'x')};
+    for (const std::string& value : values) {
+        ASSERT_TRUE(platform::WriteProfileString("", "name", value));
+        EXPECT_EQ(platform::GetProfileString("", "name", "default"), value);
+        EXPECT_EQ(platform::UnescapeSettingValue(platform::EscapeSettingValue(value)), value);
+    }
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(root / "config" / "velkor")) {
+        ++entries;
+        EXPECT_EQ(entry.path().filename(), "test_platform.ini");
+    }
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(Files, ADamagedSettingsFileReadsAsDefaultsAndStaysUntilWritten) {
+    platform::GetProfileString("", "aria", "");  // creates the folder and file
+    const std::string damaged = "[broken\n\x01\x02 not a key file";
+    std::ofstream(platform::SettingsFilePath(), std::ios::binary) << damaged;
+    EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), "fallback");
+    std::ifstream in(platform::SettingsFilePath(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
+    ASSERT_TRUE(platform::WriteProfileString("", "aria", "Japan"));
+    EXPECT_EQ(platform::GetProfileString("", "aria", ""), "Japan");
+}
+
+}  // namespace
