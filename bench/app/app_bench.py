@@ -19,9 +19,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-import zankoruc_e2e as e2e  # noqa: E402
-from e2e_audio import OutputReader  # noqa: E402
+sys.path.insert(0, os.path.join(HERE, ".."))
+import real_program as program  # noqa: E402
+from real_program import OutputReader  # noqa: E402
 
 
 def startup_ms(binary, game_dir, work):
@@ -55,7 +55,7 @@ def startup_ms(binary, game_dir, work):
 
 def idle_percent(binary, game_dir, work, driver, seconds=10):
     env = {"SDL_AUDIODRIVER": driver, "SDL_DISKAUDIOFILE": os.path.join(work, "idle.raw")}
-    game = e2e.Game(binary, game_dir, work, env)
+    game = program.Game(binary, game_dir, work, env)
     try:
         if not game.find_window():
             return None
@@ -92,7 +92,7 @@ def main():
     binary = os.path.join(args.build, "zankoruc")
     work = tempfile.mkdtemp(prefix="zk-bench-")
     try:
-        game_dir = e2e.make_game_dir(work)
+        game_dir = program.make_game_dir(work)
         if "startup" not in args.skip:
             startup_ms(binary, game_dir, work)  # warm-up: caches, font configuration
             runs = [startup_ms(binary, game_dir, work) for _ in range(args.runs)]

@@ -25,7 +25,7 @@ it. A first start of the program, reported apart, warms the display up.
 
 Panned sounds are recognised exactly: a clip played through the mixer's
 resampling and gain must equal the output period by period (see
-tests/e2e/e2e_audio.py), which stays reliable however the sounds overlap.
+bench/real_program.py), which stays reliable however the sounds overlap.
 """
 import argparse
 import ctypes
@@ -38,11 +38,11 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
-import zankoruc_e2e as e2e  # noqa: E402
-from e2e_audio import (PERIOD, RATE, OutputReader, dot, fit_one, read_clip,  # noqa: E402
-                       resample)
-from e2e_audio import HIGH_HZ as HIGH, LOW_HZ as LOW  # noqa: E402
+sys.path.insert(0, os.path.join(HERE, ".."))
+import real_program as program  # noqa: E402
+from real_program import (PERIOD, RATE, OutputReader, dot, fit_one, read_clip,  # noqa: E402
+                          resample)
+from real_program import HIGH_HZ as HIGH, LOW_HZ as LOW  # noqa: E402
 
 KEYS = {(True, True): "7", (False, True): "9", (True, False): "1", (False, False): "3"}
 WRONG = {(True, True): "9", (False, True): "7", (True, False): "3", (False, False): "1"}
@@ -278,7 +278,7 @@ def strace_opened(log):
 
 def one_run(binary, game_dir, work, use_strace):
     os.makedirs(work, exist_ok=True)
-    game = e2e.Game(binary, game_dir, work)
+    game = program.Game(binary, game_dir, work)
     tracer = None
     result = {}
     try:
@@ -313,7 +313,8 @@ def one_run(binary, game_dir, work, use_strace):
         # A won game takes the strike key after 3 s and opens the score
         # dialog; a lost one would go back to the menu.
         keyboard.press("space")
-        dialog = e2e.wait_for(lambda: e2e.visible_window(e2e.DIALOG_TITLE), 10, step=0.5)
+        dialog = program.wait_for(lambda: program.visible_window(program.DIALOG_TITLE), 10,
+                                  step=0.5)
         result["won"] = bool(dialog)
         keyboard.close()
         side.close()
@@ -330,7 +331,7 @@ def first_client(binary, game_dir, work):
     """VmHWM of the program as the first GTK program on a fresh display: GDK
     then probes OpenGL once (loading the Mesa drivers) and caches the answer
     on the root window for every later program of the display."""
-    game = e2e.Game(binary, game_dir, work)
+    game = program.Game(binary, game_dir, work)
     try:
         if not game.find_window(20):
             return None
