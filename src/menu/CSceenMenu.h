@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/CBaseSceen.h"
+#include "manifest/AssetManifest.h"
 #include "platform/Canvas.h"
 #include "platform/Window.h"
 #include "sound/CSoundPlay.h"
@@ -14,8 +15,8 @@
 class CSceenMenu : public CBaseSceen {
   public:
     // Voice ids: the title, then item i at i + 1, then the music.
-    static constexpr int kTitleSound = 0;
-    static constexpr int kMusicSound = 8;
+    static constexpr int kTitleSound = manifest::kMenuTitle;
+    static constexpr int kMusicSound = manifest::kMenuMusic;
 
     CSceenMenu() = default;
     // Destroying `sound` stops and releases every clip, the music included.
