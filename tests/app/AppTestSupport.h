@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "manifest/AssetManifest.h"
 #include "platform/AppName.h"
 #include "platform/AudioDevice.h"
 #include "platform/AudioMixer.h"
@@ -35,24 +36,9 @@ inline void WriteClip(const fs::path& path, double hz, int milliseconds, uint32_
     wav::Write(path.string(), wav::MonoClip(wav::Sine16(hz, rate, frames, 0.4), rate));
 }
 
-// The relative names of the menu's nine clips, by sound id.
-inline const std::vector<std::string>& MenuClipNames() {
-    static const std::vector<std::string> names = {
-        "sound/menu/Title.snz",  "sound/menu/tutorial.snz", "sound/menu/easy.snz",
-        "sound/menu/normal.snz", "sound/menu/hard.snz",     "sound/menu/NetRecord.snz",
-        "sound/menu/update.snz", "sound/menu/end.snz",      "sound/opning.snz"};
-    return names;
-}
-
 // The asset path the menu registers for sound `id` under `baseDir`.
 inline std::string MenuAssetPath(const std::string& baseDir, int id) {
-    std::string relative = MenuClipNames()[static_cast<size_t>(id)];
-    for (char& c : relative) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return baseDir + "\\" + relative;
+    return baseDir + manifest::MenuClips()[static_cast<size_t>(id)];
 }
 
 inline std::string ReadFile(const fs::path& path) {
@@ -83,9 +69,9 @@ class AppFixture : public ::testing::Test {
         // The window reads the working directory as getcwd gives it.
         gameDir = fs::canonical(gameDir);
         configHome = fs::canonical(configHome);
-        for (size_t id = 0; id < MenuClipNames().size(); ++id) {
-            WriteClip(gameDir / MenuClipNames()[id], 300.0 + 100.0 * static_cast<double>(id),
-                      id == 8 ? 2000 : 400);
+        for (int id = 0; id <= manifest::kMenuMusic; ++id) {
+            WriteClip(gameDir / manifest::RelativeFile(manifest::MenuClips()[id]),
+                      300.0 + 100.0 * id, id == manifest::kMenuMusic ? 2000 : 400);
         }
         setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
         platform::SetSettingsCompany("velkor");
@@ -125,7 +111,7 @@ class AppFixture : public ::testing::Test {
                 continue;
             }
             int found = -1;
-            for (int id = 0; id < static_cast<int>(MenuClipNames().size()); ++id) {
+            for (int id = 0; id <= manifest::kMenuMusic; ++id) {
                 if (event.name == MenuAssetPath(gameDir.string(), id)) {
                     found = id;
                 }
