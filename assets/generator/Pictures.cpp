@@ -2,6 +2,8 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
+
 namespace assets {
 
 bool RenderSvgToPng(const std::string& svgPath, const std::string& pngPath, int width, int height,
@@ -36,6 +38,54 @@ bool RenderSvgToPng(const std::string& svgPath, const std::string& pngPath, int 
         return false;
     }
     return true;
+}
+
+bool CheckPicture(const std::string& pngPath, bool colourKeyed, std::string& error) {
+    // Below this brightness a pixel looks black but escapes the colour key.
+    const int kNearlyBlack = 24;
+    GdkPixbuf* picture = gdk_pixbuf_new_from_file(pngPath.c_str(), nullptr);
+    if (picture == nullptr) {
+        error = pngPath + ": the written picture cannot be read back";
+        return false;
+    }
+    const int width = gdk_pixbuf_get_width(picture), height = gdk_pixbuf_get_height(picture);
+    const int stride = gdk_pixbuf_get_rowstride(picture);
+    const int channels = gdk_pixbuf_get_n_channels(picture);
+    const guchar* pixels = gdk_pixbuf_read_pixels(picture);
+    long black = 0, dark = 0, drawn = 0, edge = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const guchar* p = pixels + y * stride + x * channels;
+            const int brightest = std::max({p[0], p[1], p[2]});
+            if (brightest == 0) {
+                ++black;
+                continue;
+            }
+            ++(brightest < kNearlyBlack ? dark : drawn);
+            if (y == 0 || x == 0 || x == width - 1) {
+                ++edge;
+            }
+        }
+    }
+    g_object_unref(picture);
+    const long all = static_cast<long>(width) * height;
+    if (edge > 0) {
+        error = pngPath + ": " + std::to_string(edge) +
+                " pixels of the top row and the sides are not black; they would frame it";
+    } else if (drawn <= all / 20) {
+        error = pngPath + ": only " + std::to_string(drawn) + " of " + std::to_string(all) +
+                " pixels are drawn; more than a twentieth must be";
+    } else if (colourKeyed && dark > 0) {
+        error = pngPath + ": " + std::to_string(dark) + " pixels are nearly black (brightness 1.." +
+                std::to_string(kNearlyBlack - 1) +
+                "); drawn with black transparent they would leave a dark fringe";
+    } else if (colourKeyed && black <= drawn) {
+        error = pngPath + ": " + std::to_string(black) + " of " + std::to_string(all) +
+                " pixels are black; most of it must be, to leave the enemy seen around it";
+    } else {
+        return true;
+    }
+    return false;
 }
 
 }  // namespace assets

@@ -1,23 +1,28 @@
 // Writes the game directory: every sound clip ("sound/...snz") and picture
-// ("image/...imz") the menu and the duel load, made from the sources in the
-// assets folder. Usage:
+// ("image/...imz") the menu and the duel load, as the asset manifest names
+// them, made from the sources in the assets folder. Each is checked as it is
+// written (Checks.h, CheckPicture): one that breaks a limit fails the run,
+// and with it the build, naming the file and the limit. Usage:
 //   zankoruc_assets <assets folder> <game directory> [<icon.svg> <icon.png>]
 // The same sources give the same bytes on every run; no network is used.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Checks.h"
 #include "Clip.h"
 #include "Effects.h"
 #include "Music.h"
 #include "Pictures.h"
 #include "Speech.h"
 #include "VoiceScript.h"
+#include "manifest/AssetManifest.h"
 
 namespace assets {
 namespace {
@@ -29,34 +34,16 @@ constexpr double kEffectPeakDb = -1.0;
 constexpr double kFootstepsPeakDb = -3.0;
 constexpr double kMusicPeakDb = -9.0;
 
-// Every file the game loads, by the names the menu and the duel register.
+// Every file the game loads, below the game directory.
 std::vector<std::string> RequiredFiles() {
-    std::vector<std::string> names = {
-        "sound/menu/Title", "sound/menu/tutorial",  "sound/menu/easy",   "sound/menu/normal",
-        "sound/menu/hard",  "sound/menu/NetRecord", "sound/menu/update", "sound/menu/end",
-        "sound/opning",     "sound/asiato",         "sound/huri",        "sound/kin",
-        "sound/sasu1",      "sound/sasu2",          "sound/chance",      "sound/win",
-        "sound/GameOver",   "sound/yourwin",        "sound/youlose",     "sound/winner",
-        "sound/iza",        "sound/mairu",          "sound/kakugo",      "sound/uwaa",
-        "sound/yarareta",   "sound/munen",
-    };
-    for (int n = 1; n <= 5; ++n) {
-        names.push_back("sound/damage" + std::to_string(n));
+    std::vector<std::string> files;
+    for (const auto* names :
+         {&manifest::MenuClips(), &manifest::GameClips(), &manifest::Pictures()}) {
+        for (const std::string& name : *names) {
+            files.push_back(manifest::RelativeFile(name));
+        }
     }
-    for (int n = 1; n <= 19; ++n) {
-        names.push_back("sound/text/" + std::to_string(n));
-    }
-    for (int n = 1; n <= 100; ++n) {
-        names.push_back("sound/no/" + std::to_string(n));
-    }
-    for (std::string& name : names) {
-        name += ".snz";
-    }
-    for (int n = 1; n <= 7; ++n) {
-        names.push_back("image/sam" + std::to_string(n) + ".imz");
-    }
-    names.push_back("image/ude.imz");
-    return names;
+    return files;
 }
 
 // What has been written so far, shared by the two threads.
@@ -66,17 +53,24 @@ class Pack {
 
     std::string PathOf(const std::string& name) const { return directory + "/" + name; }
 
-    void WriteClip(const std::string& name, Samples clip, double peakDb) {
+    // Writes `file` ("sound/huri.snz") at its level, then checks it as written.
+    void WriteClip(const std::string& file, Samples clip, double peakDb) {
         if (clip.empty()) {
-            Fail(name + ".snz: nothing was synthesized");
+            Fail(file + ": nothing was synthesized");
             return;
         }
         NormalizePeak(clip, peakDb);
-        if (!WriteWave(PathOf(name + ".snz"), clip)) {
-            Fail(PathOf(name + ".snz") + ": cannot be written");
+        if (!WriteWave(PathOf(file), clip)) {
+            Fail(PathOf(file) + ": cannot be written");
             return;
         }
-        Done(name + ".snz");
+        std::string fault = CheckClip(file, clip);
+        if (!fault.empty()) {
+            Fail(fault);
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        written.insert(file);
+        clips[file] = std::move(clip);
     }
 
     void Done(const std::string& file) {
@@ -89,10 +83,14 @@ class Pack {
         failures.push_back(message);
     }
 
-    // Every required file written, nothing else; reports what is wrong.
+    // Every required file written and good, nothing else; reports what is
+    // wrong. Once the other thread is done.
     bool Complete() {
         std::vector<std::string> required = RequiredFiles();
         std::set<std::string> expected(required.begin(), required.end());
+        for (const std::string& message : CheckClipsTogether(clips)) {
+            failures.push_back(message);
+        }
         for (const std::string& message : failures) {
             std::fprintf(stderr, "error: %s\n", message.c_str());
         }
@@ -118,28 +116,32 @@ class Pack {
     std::string directory;
     std::mutex mutex;
     std::set<std::string> written;
+    std::map<std::string, Samples> clips;  // as written, for the checks across clips
     std::vector<std::string> failures;
 };
 
 void MakeEffects(Pack& pack) {
-    pack.WriteClip("sound/asiato", MakeFootsteps(), kFootstepsPeakDb);
-    pack.WriteClip("sound/huri", MakeSwing(), kEffectPeakDb);
-    pack.WriteClip("sound/kin", MakeClang(), kEffectPeakDb);
-    pack.WriteClip("sound/sasu1", MakeKillStroke(), kEffectPeakDb);
-    pack.WriteClip("sound/sasu2", MakeEnemyStroke(), kEffectPeakDb);
-    pack.WriteClip("sound/chance", MakeChanceChime(), kEffectPeakDb);
-    pack.WriteClip("sound/opning", MakeOpening(), kMusicPeakDb);
+    using namespace manifest;
+    pack.WriteClip(GameFile(kFootsteps), MakeFootsteps(), kFootstepsPeakDb);
+    pack.WriteClip(GameFile(kSwing), MakeSwing(), kEffectPeakDb);
+    pack.WriteClip(GameFile(kClang), MakeClang(), kEffectPeakDb);
+    pack.WriteClip(GameFile(kStrike), MakeKillStroke(), kEffectPeakDb);
+    pack.WriteClip(GameFile(kStab), MakeEnemyStroke(), kEffectPeakDb);
+    pack.WriteClip(GameFile(kChance), MakeChanceChime(), kEffectPeakDb);
+    pack.WriteClip(MenuFile(kMenuMusic), MakeOpening(), kMusicPeakDb);
 }
 
 void MakePictures(const std::string& source, Pack& pack) {
     // The enemy stands about 360 x 420 in the 732 x 570 window, clear of the
     // text lines at its top left; the arm is drawn over the enemy's rectangle.
-    const char* pictures[] = {"sam1", "sam2", "sam3", "sam4", "sam5", "sam6", "sam7", "ude"};
-    for (const char* picture : pictures) {
+    // Each is drawn from the SVG of its own name, then checked as the game
+    // shows it.
+    for (size_t i = 0; i < manifest::Pictures().size(); ++i) {
+        std::string file = manifest::RelativeFile(manifest::Pictures()[i]);
+        std::string svg = source + "/image/" + std::filesystem::path(file).stem().string() + ".svg";
         std::string error;
-        std::string file = std::string("image/") + picture + ".imz";
-        if (RenderSvgToPng(source + "/image/" + picture + ".svg", pack.PathOf(file), 360, 420,
-                           false, error)) {
+        if (RenderSvgToPng(svg, pack.PathOf(file), 360, 420, false, error) &&
+            CheckPicture(pack.PathOf(file), static_cast<int>(i) == manifest::kArmPicture, error)) {
             pack.Done(file);
         } else {
             pack.Fail(error);
@@ -200,13 +202,13 @@ void MakeVoices(const std::vector<ScriptClip>& script, Pack& pack) {
             pack.Fail(error);
             continue;
         }
-        pack.WriteClip(clip.clip, spoken, kVoicePeakDb);
+        pack.WriteClip(clip.clip + ".snz", spoken, kVoicePeakDb);
     }
     // The enemies' numbers, spoken as English words ("forty-seven").
     const VoiceProfile* narrator = FindVoiceProfile("narrator");
-    for (int n = 1; n <= 100; ++n) {
-        pack.WriteClip("sound/no/" + std::to_string(n), speaker.Speak(*narrator, std::to_string(n)),
-                       kVoicePeakDb);
+    for (int n = 1; n <= manifest::kNumbers; ++n) {
+        pack.WriteClip(GameFile(manifest::kFirstNumber + n - 1),
+                       speaker.Speak(*narrator, std::to_string(n)), kVoicePeakDb);
     }
 }
 
@@ -230,12 +232,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return 1;
     }
-    std::error_code failed;
-    for (const char* folder : {"sound/menu", "sound/text", "sound/no", "image"}) {
-        std::filesystem::create_directories(game + "/" + folder, failed);
+    for (const std::string& file : RequiredFiles()) {
+        std::filesystem::path folder = (std::filesystem::path(game) / file).parent_path();
+        std::error_code failed;
+        std::filesystem::create_directories(folder, failed);
         if (failed) {
-            std::fprintf(stderr, "error: %s/%s: %s\n", game.c_str(), folder,
-                         failed.message().c_str());
+            std::fprintf(stderr, "error: %s: %s\n", folder.c_str(), failed.message().c_str());
             return 1;
         }
     }

@@ -3,16 +3,7 @@
 
 #include <utility>
 
-namespace {
-
-// Pictures under the base directory; enemy picture k+1 shows for `direction` k.
-const char* const kEnemyPictureFiles[CSceenGame::kEnemyPictures] = {
-    "\\image\\sam1.imz", "\\image\\sam2.imz", "\\image\\sam3.imz", "\\image\\sam4.imz",
-    "\\image\\sam5.imz", "\\image\\sam6.imz", "\\image\\sam7.imz",
-};
-const char* const kArmPictureFile = "\\image\\ude.imz";
-
-}  // namespace
+#include "manifest/AssetManifest.h"
 
 void CSceenGame::LoadAssets(platform::Window* window, std::string dir) {
     owner = window;
@@ -21,9 +12,9 @@ void CSceenGame::LoadAssets(platform::Window* window, std::string dir) {
 
     // A picture that cannot be read stays empty and simply draws nothing.
     for (int i = 0; i < kEnemyPictures; i++) {
-        enemyImages[i].Load(baseDir + kEnemyPictureFiles[i]);
+        enemyImages[i].Load(baseDir + manifest::Pictures()[i]);
     }
-    armImage.Load(baseDir + kArmPictureFile);
+    armImage.Load(baseDir + manifest::Pictures()[manifest::kArmPicture]);
 
     font = new platform::Font{"Arial", 300};
 
@@ -31,43 +22,42 @@ void CSceenGame::LoadAssets(platform::Window* window, std::string dir) {
     sound.mode = 1;
     sound.InitDevice(owner);
 
-    // The order fixes the ids: the footsteps must be 0, the swing 1, and so on.
-    footstepsSound = RegisterSound("\\sound\\asiato");
-    swingSound = RegisterSound("\\sound\\huri");
-    clangSound = RegisterSound("\\sound\\kin");
-    strikeSound = RegisterSound("\\sound\\sasu1");
-    stabSound = RegisterSound("\\sound\\sasu2");
-    chanceSound = RegisterSound("\\sound\\chance");
-    winSound = RegisterSound("\\sound\\win");
-    gameOverSound = RegisterSound("\\sound\\GameOver");
-    yourWinSound = RegisterSound("\\sound\\yourwin");
-    youLoseSound = RegisterSound("\\sound\\youlose");
-    winnerSound = RegisterSound("\\sound\\winner");
-    battleCrySounds[0] = RegisterSound("\\sound\\iza");
-    battleCrySounds[1] = RegisterSound("\\sound\\mairu");
-    battleCrySounds[2] = RegisterSound("\\sound\\kakugo");
-    fallSounds[0] = RegisterSound("\\sound\\uwaa");
-    fallSounds[1] = RegisterSound("\\sound\\yarareta");
-    fallSounds[2] = RegisterSound("\\sound\\munen");
+    // The manifest fixes every clip's id.
+    footstepsSound = RegisterSound(manifest::kFootsteps);
+    swingSound = RegisterSound(manifest::kSwing);
+    clangSound = RegisterSound(manifest::kClang);
+    strikeSound = RegisterSound(manifest::kStrike);
+    stabSound = RegisterSound(manifest::kStab);
+    chanceSound = RegisterSound(manifest::kChance);
+    winSound = RegisterSound(manifest::kWin);
+    gameOverSound = RegisterSound(manifest::kGameOver);
+    yourWinSound = RegisterSound(manifest::kYourWin);
+    youLoseSound = RegisterSound(manifest::kYouLose);
+    winnerSound = RegisterSound(manifest::kWinner);
+    for (int i = 0; i < 3; i++) {
+        battleCrySounds[i] = RegisterSound(manifest::kFirstBattleCry + i);
+    }
+    for (int i = 0; i < 3; i++) {
+        fallSounds[i] = RegisterSound(manifest::kFirstFall + i);
+    }
     for (int i = 0; i < 5; i++) {
-        damageSounds[i] = RegisterSound("\\sound\\damage" + std::to_string(i + 1));
+        damageSounds[i] = RegisterSound(manifest::kFirstDamage + i);
     }
     for (int i = 0; i < kTutorialPages; i++) {
-        textSounds[i] = RegisterSound("\\sound\\text\\" + std::to_string(i + 1));
+        textSounds[i] = RegisterSound(manifest::kFirstText + i);
     }
     for (int i = 0; i < kNumberSounds; i++) {
-        numberSounds[i] = RegisterSound("\\sound\\no\\" + std::to_string(i + 1));
+        numberSounds[i] = RegisterSound(manifest::kFirstNumber + i);
     }
 
     StartGame();
 }
 
 // Nothing is loaded here: the player reads a clip the first time it plays.
-int CSceenGame::RegisterSound(const std::string& name) {
-    int id = soundCount;
-    sound.AddSound(baseDir + name + ".snz", static_cast<uint32_t>(id));
+int CSceenGame::RegisterSound(int clip) {
+    sound.AddSound(baseDir + manifest::GameClips()[clip], static_cast<uint32_t>(clip));
     soundCount += 1;
-    return id;
+    return clip;
 }
 
 void CSceenGame::StopFootsteps() {

@@ -17,6 +17,7 @@
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Picture.h"
 #include "platform/ui/Window.h"
+#include "manifest/AssetManifest.h"
 #include "sound/CSoundPlay.h"
 
 class CSceenGame : public CBaseSceen {
@@ -45,9 +46,9 @@ class CSceenGame : public CBaseSceen {
         Tutorial = 8,
     };
 
-    static constexpr int kEnemyPictures = 7;
-    static constexpr int kTutorialPages = 19;
-    static constexpr int kNumberSounds = 100;
+    static constexpr int kEnemyPictures = manifest::kEnemyPictures;
+    static constexpr int kTutorialPages = manifest::kTutorialPages;
+    static constexpr int kNumberSounds = manifest::kNumbers;
 
     CSceenGame() = default;
     ~CSceenGame() override = default;
@@ -70,7 +71,7 @@ class CSceenGame : public CBaseSceen {
     void NextEnemy();
     void TakeDamage();
     void SetLines(const std::string& first, const std::string& second, const std::string& third);
-    int RegisterSound(const std::string& name);
+    int RegisterSound(int clip);
 
     // Key classes of the released keys (Windows virtual-key codes).
     static bool IsAnswerKey(int direction, int vk);
@@ -89,7 +90,7 @@ class CSceenGame : public CBaseSceen {
     platform::Picture enemyImages[kEnemyPictures];  // picture k+1 for `direction` k
     platform::Picture armImage;
     int direction = NoAttack;
-    int soundCount = 0;  // the id the next registered sound gets
+    int soundCount = 0;  // how many sounds are registered
 
     // Ids of the named sounds, in the order they are registered (footsteps 0).
     int footstepsSound = 0;       // asiato

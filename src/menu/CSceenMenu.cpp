@@ -1,16 +1,13 @@
 #include "menu/CSceenMenu.h"
 
 #include "platform/ui/VirtualKeys.h"
+#include "manifest/AssetManifest.h"
 
 namespace {
 
-// Item texts with the voice of each (item i speaks sound i + 1).
-const char* const kItems[] = {"Tutorial", "Easy", "Normal", "Hard", "NetRecord", "Update", "End"};
-const char* const kSounds[] = {
-    "\\sound\\menu\\Title.snz",  "\\sound\\menu\\tutorial.snz", "\\sound\\menu\\easy.snz",
-    "\\sound\\menu\\normal.snz", "\\sound\\menu\\hard.snz",     "\\sound\\menu\\NetRecord.snz",
-    "\\sound\\menu\\update.snz", "\\sound\\menu\\end.snz",      "\\sound\\opning.snz",
-};
+// Item texts; item i speaks menu clip i + 1.
+const char* const kItems[manifest::kMenuItems] = {"Tutorial",  "Easy",   "Normal", "Hard",
+                                                  "NetRecord", "Update", "End"};
 
 const platform::Rgb kYellow{255, 255, 0};
 const platform::Rgb kWhite{255, 255, 255};
@@ -28,7 +25,7 @@ void CSceenMenu::Init(platform::Window* window, std::string directory) {
     sound.InitDevice(owner);
     baseDir = std::move(directory);
     for (int id = 0; id <= kMusicSound; ++id) {
-        sound.AddSound(baseDir + kSounds[id], static_cast<uint32_t>(id));
+        sound.AddSound(baseDir + manifest::MenuClips()[id], static_cast<uint32_t>(id));
     }
     sound.Play(kTitleSound, 0);
     sound.Play(kMusicSound, 1);

@@ -9,13 +9,14 @@
 #include "scene/CBaseSceen.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Window.h"
+#include "manifest/AssetManifest.h"
 #include "sound/CSoundPlay.h"
 
 class CSceenMenu : public CBaseSceen {
   public:
     // Voice ids: the title, then item i at i + 1, then the music.
-    static constexpr int kTitleSound = 0;
-    static constexpr int kMusicSound = 8;
+    static constexpr int kTitleSound = manifest::kMenuTitle;
+    static constexpr int kMusicSound = manifest::kMenuMusic;
 
     CSceenMenu() = default;
     // Destroying `sound` stops and releases every clip, the music included.

@@ -1,15 +1,18 @@
 // The duel as a player hears and answers it: footsteps, cry, swings placed by
 // pan and pitch, parries, hits, the chance, the strike, winning and losing.
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "GameFixture.h"
-#include "platform/sys/Clock.h"
-#include "platform/sys/CrtRandom.h"
-#include "platform/ui/VirtualKeys.h"
+#include "manifest/AssetManifest.h"
+#include "platform/Clock.h"
+#include "platform/CrtRandom.h"
+#include "platform/VirtualKeys.h"
 
+namespace fs = std::filesystem;
 using Kind = platform::SoundEvent::Kind;
 using platform::VK_ESCAPE;
 using platform::VK_NUMPAD0;
@@ -74,19 +77,15 @@ class DuelTest : public GameFixture {
     }
 };
 
-TEST_F(DuelTest, AllClipsAreRegisteredInTheirOrderAndLoadOnlyWhenPlayed) {
+TEST_F(DuelTest, AllClipsAreRegisteredUnderTheirIdsAndLoadOnlyWhenPlayed) {
     Start(1);  // the tutorial plays nothing at first
-    EXPECT_EQ(scene->soundCount, 141);
+    const std::vector<std::string>& clips = manifest::GameClips();
+    EXPECT_EQ(scene->soundCount, static_cast<int>(clips.size()));
     EXPECT_EQ(Buffer(0), nullptr);
-    const char* const named[22] = {
-        "asiato",  "huri",    "kin",     "sasu1",   "sasu2",   "chance",  "win",  "GameOver",
-        "yourwin", "youlose", "winner",  "iza",     "mairu",   "kakugo",  "uwaa", "yarareta",
-        "munen",   "damage1", "damage2", "damage3", "damage4", "damage5",
-    };
-    for (int id = 0; id < 141; id++) {
-        std::string name = id < 22   ? named[id]
-                           : id < 41 ? "text/" + std::to_string(id - 21)
-                                     : "no/" + std::to_string(id - 40);
+    for (int id = 0; id < static_cast<int>(clips.size()); id++) {
+        // Heard by its path below the sound folder: "sound/text/4.snz" as "text/4".
+        fs::path file = fs::path(manifest::RelativeFile(clips[id])).lexically_relative("sound");
+        std::string name = file.replace_extension().string();
         scene->sound.Play(id, 0);
         ASSERT_EQ(Started(Take()), std::vector<std::string>{name}) << id;
     }

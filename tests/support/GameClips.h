@@ -5,25 +5,15 @@
 #include <string>
 
 #include "WavBuilder.h"
+#include "manifest/AssetManifest.h"
 
 namespace wav {
 
 inline void WriteGameClips(const std::filesystem::path& dir, const Bytes& clip) {
-    static const char* const kNamedSounds[] = {
-        "asiato",  "huri",    "kin",     "sasu1",   "sasu2",   "chance",  "win",  "GameOver",
-        "yourwin", "youlose", "winner",  "iza",     "mairu",   "kakugo",  "uwaa", "yarareta",
-        "munen",   "damage1", "damage2", "damage3", "damage4", "damage5",
-    };
-    std::filesystem::create_directories(dir / "sound" / "text");
-    std::filesystem::create_directories(dir / "sound" / "no");
-    for (const char* name : kNamedSounds) {
-        Write((dir / "sound" / (std::string(name) + ".snz")).string(), clip);
-    }
-    for (int i = 1; i <= 19; i++) {
-        Write((dir / "sound" / "text" / (std::to_string(i) + ".snz")).string(), clip);
-    }
-    for (int i = 1; i <= 100; i++) {
-        Write((dir / "sound" / "no" / (std::to_string(i) + ".snz")).string(), clip);
+    for (const std::string& name : manifest::GameClips()) {
+        std::filesystem::path file = dir / manifest::RelativeFile(name);
+        std::filesystem::create_directories(file.parent_path());
+        Write(file.string(), clip);
     }
 }
 
