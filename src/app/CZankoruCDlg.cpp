@@ -38,7 +38,7 @@ std::string CurrentDirectory() {
 
 }  // namespace
 
-CZankoruCDlg::CZankoruCDlg() {
+CZankoruCDlg::CZankoruCDlg(platform::Services& services) : services(services) {
     // The application icon lies beside the executable, in res/.
     icon.Load(platform::ExecutableDirectory() + "\\res\\zankoruc.png");
 }
@@ -75,10 +75,10 @@ bool CZankoruCDlg::OnInitDialog() {
 bool CZankoruCDlg::SwitchScene(int type, int index) {
     CloseScene();
     if (type == kMenuScene) {
-        menuScene = new CSceenMenu();
+        menuScene = new CSceenMenu(services);
         menuScene->Init(this, baseDir);
     } else if (type == kGameScene) {
-        gameScene = new CSceenGame();
+        gameScene = new CSceenGame(services);
         gameScene->level = index + 1;
         gameScene->LoadAssets(this, baseDir);
     }

@@ -33,7 +33,7 @@ class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
     static constexpr int kIdOk = 1;
     static constexpr int kIdCancel = 2;
 
-    CZankoruCDlg();
+    explicit CZankoruCDlg(platform::Services& services);
     ~CZankoruCDlg() override;
     CZankoruCDlg(const CZankoruCDlg&) = delete;
     CZankoruCDlg& operator=(const CZankoruCDlg&) = delete;
@@ -66,6 +66,7 @@ class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
     void RequestRepaint() override;
     void* NativeWindow() override;
 
+    platform::Services& services;
     int sceneType = kNoScene;
     CSceenMenu* menuScene = nullptr;  // owned
     CSceenGame* gameScene = nullptr;  // owned

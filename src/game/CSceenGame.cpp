@@ -28,8 +28,8 @@ void CSceenGame::LoadAssets(platform::Window* window, std::string dir) {
     font = new platform::Font{"Arial", 300};
 
     // The game places its sounds by pan and playback rate.
-    sound.mode = 1;
-    sound.InitDevice(owner);
+    sound.mode = SoundMode::Panned;
+    sound.InitDevice();
 
     // The order fixes the ids: the footsteps must be 0, the swing 1, and so on.
     footstepsSound = RegisterSound("\\sound\\asiato");

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "scene/CBaseSceen.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Picture.h"
 #include "platform/ui/Window.h"
+#include "scene/CBaseSceen.h"
 #include "sound/CSoundPlay.h"
 
 class CSceenGame : public CBaseSceen {
@@ -49,7 +49,7 @@ class CSceenGame : public CBaseSceen {
     static constexpr int kTutorialPages = 19;
     static constexpr int kNumberSounds = 100;
 
-    CSceenGame() = default;
+    explicit CSceenGame(platform::Services& services) : sound(services) {}
     ~CSceenGame() override = default;
     CSceenGame(const CSceenGame&) = delete;
     CSceenGame& operator=(const CSceenGame&) = delete;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/CBaseSceen.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Window.h"
+#include "scene/CBaseSceen.h"
 #include "sound/CSoundPlay.h"
 
 class CSceenMenu : public CBaseSceen {
@@ -17,7 +17,7 @@ class CSceenMenu : public CBaseSceen {
     static constexpr int kTitleSound = 0;
     static constexpr int kMusicSound = 8;
 
-    CSceenMenu() = default;
+    explicit CSceenMenu(platform::Services& services) : sound(services) {}
     // Destroying `sound` stops and releases every clip, the music included.
     // `font` is the window's to delete.
     ~CSceenMenu() override = default;
@@ -30,7 +30,7 @@ class CSceenMenu : public CBaseSceen {
     void Paint(platform::Canvas& canvas);
     void OnKey(int key);
 
-    CSoundPlay sound;  // 3D mode
+    CSoundPlay sound;  // centred
     std::vector<std::string> items;
     platform::Font* font = nullptr;  // owned; deleted by the window before the menu
     platform::Window* owner = nullptr;

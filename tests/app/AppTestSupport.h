@@ -13,15 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/SettingsFile.h"
 #include "platform/sys/AppName.h"
-#include "platform/audio/AudioDevice.h"
-#include "platform/audio/AudioMixer.h"
 #include "platform/sys/Clock.h"
+#include "platform/sys/Shell.h"
 #include "platform/ui/MainWindow.h"
 #include "platform/ui/MessageBox.h"
-#include "platform/files/SettingsFile.h"
-#include "platform/sys/Shell.h"
 
+#include "FakeServices.h"
 #include "WavBuilder.h"
 
 namespace apptest {
@@ -71,7 +70,6 @@ inline void WriteFile(const fs::path& path, const std::string& text) {
 class AppFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        platform::AudioDevice::UseOfflineOutput();
         root = fs::temp_directory_path() /
                ("zk-app-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -92,7 +90,6 @@ class AppFixture : public ::testing::Test {
         previousDir = fs::current_path();
         fs::current_path(gameDir);
         platform::UseManualClock(5000000);
-        Mixer()->SetJournalEnabled(true);
         Mixer()->TakeJournal();
         platform::TakeShellRequests();
         platform::TakeQuitRequest();
@@ -100,28 +97,20 @@ class AppFixture : public ::testing::Test {
     }
 
     void TearDown() override {
-        if (Mixer() != nullptr) {
-            Mixer()->TakeJournal();
-        }
+        Mixer()->TakeJournal();
         platform::TakeQuitRequest();
         fs::current_path(previousDir);
         fs::remove_all(root);
     }
 
-    // The mixer exists once a first device was made.
-    static platform::AudioMixer* Mixer() {
-        if (platform::AudioDevice::OutputMixer() == nullptr) {
-            platform::AudioDevice::Create();
-        }
-        return platform::AudioDevice::OutputMixer();
-    }
+    FakeAudioOutput* Mixer() { return &fakes.audio; }
 
     // The clips started since the last call, as (sound id, looping) pairs;
     // -1 for a clip that is not one of the menu's.
     std::vector<std::pair<int, int>> StartedMenuSounds() {
         std::vector<std::pair<int, int>> started;
-        for (const platform::SoundEvent& event : Mixer()->TakeJournal()) {
-            if (event.kind != platform::SoundEvent::Kind::Play) {
+        for (const SoundEvent& event : Mixer()->TakeJournal()) {
+            if (event.kind != SoundEvent::Kind::Play) {
                 continue;
             }
             int found = -1;
@@ -139,6 +128,7 @@ class AppFixture : public ::testing::Test {
         return configHome / "velkor" / (platform::ApplicationName() + ".ini");
     }
 
+    FakeServices fakes;
     fs::path root;
     fs::path gameDir;
     fs::path configHome;

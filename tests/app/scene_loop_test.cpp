@@ -22,7 +22,7 @@ class SceneLoop : public AppFixture {
   protected:
     void SetUp() override {
         AppFixture::SetUp();
-        dialog = std::make_unique<CZankoruCDlg>();
+        dialog = std::make_unique<CZankoruCDlg>(fakes.services);
     }
     void TearDown() override {
         dialog.reset();
@@ -48,8 +48,7 @@ class SceneLoop : public AppFixture {
         }
     }
     bool MusicPlaying() {
-        CSoundPlay& sound = dialog->menuScene->sound;
-        platform::SoundBuffer* music = sound.Buffer(CSceenMenu::kMusicSound);
+        platform::SoundBuffer* music = Mixer()->Find(gameDir.string() + "\\sound\\opning.snz");
         return music != nullptr &&
                music->GetStatus() == (platform::kStatusPlaying | platform::kStatusLooping);
     }
@@ -97,8 +96,8 @@ TEST_F(SceneLoop, EachModeStartsTheGameAtItsLevelOnTheNextTick) {
         EXPECT_EQ(dialog->gameScene->level, index + 1);
         // The menu went, and its music with it.
         bool musicStopped = false;
-        for (const platform::SoundEvent& event : Mixer()->TakeJournal()) {
-            if (event.kind == platform::SoundEvent::Kind::Stop &&
+        for (const SoundEvent& event : Mixer()->TakeJournal()) {
+            if (event.kind == SoundEvent::Kind::Stop &&
                 event.name == MenuAssetPath(gameDir.string(), 8)) {
                 musicStopped = true;
             }
@@ -184,8 +183,8 @@ TEST_F(SceneLoop, NetRecordOpensThePageAndKeepsTheMenuAndItsMusic) {
         EXPECT_EQ(menu->cursor, 4);
         EXPECT_EQ(menu->chosen, -1);
         EXPECT_TRUE(MusicPlaying());
-        for (const platform::SoundEvent& event : Mixer()->TakeJournal()) {
-            EXPECT_NE(event.kind, platform::SoundEvent::Kind::Stop) << event.name;
+        for (const SoundEvent& event : Mixer()->TakeJournal()) {
+            EXPECT_NE(event.kind, SoundEvent::Kind::Stop) << event.name;
         }
         std::vector<platform::ShellRequest> requests = platform::TakeShellRequests();
         ASSERT_EQ(requests.size(), 1u);

@@ -87,7 +87,7 @@ TEST_F(Settings, ADamagedFileReadsEmptyAndIsOnlyReplacedByTheOrderlyExit) {
     };
     for (const std::string& contents : damaged) {
         WriteFile(SettingsFile(), contents);
-        CZankoruCDlg dialog;
+        CZankoruCDlg dialog(fakes.services);
         ASSERT_TRUE(dialog.OnInitDialog());
         EXPECT_EQ(dialog.settings.aria, "");
         EXPECT_EQ(dialog.settings.name, "");
@@ -108,7 +108,7 @@ TEST_F(Settings, ADamagedFileReadsEmptyAndIsOnlyReplacedByTheOrderlyExit) {
 TEST_F(Settings, AnUnreadableOrUnwritableStoreIsSilentAndLeavesTheGameRunning) {
     // A folder where the file should be: nothing can be read or written.
     fs::create_directories(SettingsFile());
-    CZankoruCDlg dialog;
+    CZankoruCDlg dialog(fakes.services);
     ASSERT_TRUE(dialog.OnInitDialog());
     EXPECT_EQ(dialog.settings.aria, "");
     dialog.settings.name = "lost";
@@ -125,7 +125,7 @@ TEST_F(Settings, NewValuesReachTheFileOnlyWhenTheWindowIsDestroyed) {
         previous.Save();
     }
     std::string before = ReadFile(SettingsFile());
-    CZankoruCDlg dialog;
+    CZankoruCDlg dialog(fakes.services);
     ASSERT_TRUE(dialog.OnInitDialog());
     EXPECT_EQ(dialog.settings.aria, "Japan");
     EXPECT_EQ(dialog.settings.name, "Old");

@@ -62,6 +62,7 @@ int AreaIndex(const std::string& area) {
 // The window, noting which scene was current at each repaint request.
 class RecordingDlg : public CZankoruCDlg {
   public:
+    using CZankoruCDlg::CZankoruCDlg;
     void RequestRepaint() override {
         CZankoruCDlg::RequestRepaint();
         repaintScenes.push_back(sceneType);
@@ -77,7 +78,7 @@ class WonGame : public AppFixture {
             unsetenv(name);
         }
         CDlgSendNet::TakeShown();
-        dialog = std::make_unique<RecordingDlg>();
+        dialog = std::make_unique<RecordingDlg>(fakes.services);
     }
     void TearDown() override {
         dialog.reset();

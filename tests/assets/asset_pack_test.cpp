@@ -17,8 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeWindow.h"
-#include "platform/audio/AudioDevice.h"
+#include "FakeServices.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/Picture.h"
 #include "platform/ui/Window.h"
@@ -306,26 +305,24 @@ TEST(AssetPack, HoldsExactlyTheFilesTheGameLoadsWithTheirLetterCase) {
 }
 
 TEST(AssetPack, EveryClipLoadsThroughTheGamesPlayer) {
-    platform::AudioDevice::UseOfflineOutput();
-    platform::TakeShownMessages();
-    FakeWindow window;
-    // The menu's player in 3D mode and the duel's in pan mode, registered as
-    // the two scenes register them.
+    FakeServices fakes;
+    // The menu's player, centred, and the duel's, panned, registered as the
+    // two scenes register them.
     struct Scene {
-        int mode;
+        SoundMode mode;
         std::vector<std::string> sounds;
-    } scenes[] = {{0, MenuSounds()}, {1, GameSounds()}};
+    } scenes[] = {{SoundMode::Centred, MenuSounds()}, {SoundMode::Panned, GameSounds()}};
     for (const Scene& scene : scenes) {
-        CSoundPlay player;
+        CSoundPlay player(fakes.services);
         player.mode = scene.mode;
-        ASSERT_EQ(player.InitDevice(&window), 1);
+        ASSERT_EQ(player.InitDevice(), 1);
         for (size_t id = 0; id < scene.sounds.size(); ++id) {
             player.AddSound(kGameDir + scene.sounds[id], static_cast<uint32_t>(id));
         }
         for (size_t id = 0; id < scene.sounds.size(); ++id) {
             const std::string& name = scene.sounds[id];
             ASSERT_EQ(player.Play(static_cast<int>(id), 0), 1) << name;
-            platform::SoundBuffer* buffer = player.Buffer(static_cast<int>(id));
+            platform::SoundBuffer* buffer = fakes.audio.Find(kGameDir + name);
             ASSERT_NE(buffer, nullptr) << name;
             const platform::WaveFormat& format = buffer->Format();
             EXPECT_EQ(format.formatTag, 1) << name;
@@ -338,7 +335,7 @@ TEST(AssetPack, EveryClipLoadsThroughTheGamesPlayer) {
             player.Stop(static_cast<int>(id));
         }
     }
-    EXPECT_TRUE(platform::TakeShownMessages().empty());
+    EXPECT_TRUE(fakes.messages.shown.empty());
 }
 
 TEST(AssetPack, ClipsHaveTheirLengthLevelAndAPromptStart) {
@@ -420,14 +417,12 @@ TEST(AssetPack, EnemyShoutsBelowTheNarratorsVoice) {
 // The swing played high (24200 Hz) and low (13200 Hz) through the player and
 // the real mixer: its whole spectrum moves by the ratio of the two rates.
 TEST(AssetPack, SwingPlayedHighAndLowMovesByTheRateRatio) {
-    platform::AudioDevice::UseOfflineOutput();
-    FakeWindow window;
-    CSoundPlay player;
-    player.mode = 1;
-    ASSERT_EQ(player.InitDevice(&window), 1);
+    FakeServices fakes;
+    CSoundPlay player(fakes.services);
+    player.mode = SoundMode::Panned;
+    ASSERT_EQ(player.InitDevice(), 1);
     player.AddSound(kGameDir + "\\sound\\huri.snz", 1);
-    platform::AudioMixer* mixer = platform::AudioDevice::OutputMixer();
-    ASSERT_NE(mixer, nullptr);
+    FakeAudioOutput* mixer = &fakes.audio;
     // The process's first frequency setting plays at the clip's own rate
     // whatever is asked; take it before measuring.
     player.PlayAt(1, 1, 1);
@@ -435,7 +430,8 @@ TEST(AssetPack, SwingPlayedHighAndLowMovesByTheRateRatio) {
 
     auto playAndMeasure = [&](float x, float y, int channel) {
         player.PlayAt(1, x, y);
-        EXPECT_EQ(player.Buffer(1)->GetFrequency(), y > 0 ? 24200u : 13200u);
+        EXPECT_EQ(fakes.audio.Find(kGameDir + "\\sound\\huri.snz")->GetFrequency(),
+                  y > 0 ? 24200u : 13200u);
         const int frames = 48000;  // longer than the swing at either rate
         std::vector<float> out(2 * frames);
         for (int done = 0; done < frames; done += platform::AudioMixer::kPeriodFrames) {
