@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "FakeServices.h"
 #include "app/CZankoruCDlg.h"
 #include "platform/ui/MainWindow.h"
 #include "platform/files/SettingsFile.h"
@@ -17,7 +18,10 @@ namespace {
 
 class TimedDialog : public CZankoruCDlg {
 public:
-    explicit TimedDialog(size_t ticks) : wanted(ticks) { times.reserve(ticks); }
+    TimedDialog(platform::Services& services, size_t ticks)
+        : CZankoruCDlg(services), wanted(ticks) {
+        times.reserve(ticks);
+    }
 
     void OnTimer(int id) override {
         if (id == kTimerId && times.size() < wanted) {
@@ -49,7 +53,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     platform::SetSettingsCompany("velkor");
-    TimedDialog dialog(static_cast<size_t>(seconds) * 10 + 1);
+    FakeServices fakes;  // the ticks are timed; the sound output plays nowhere
+    TimedDialog dialog(fakes.services, static_cast<size_t>(seconds) * 10 + 1);
     dialog.DoModal();
     if (dialog.times.size() < 3) {
         std::fprintf(stderr, "app_tick_probe: too few ticks\n");

@@ -19,8 +19,8 @@ void CSceenGame::LoadAssets(platform::Window* window, std::string dir) {
     font = new platform::Font{"Arial", 300};
 
     // The game places its sounds by pan and playback rate.
-    sound.mode = 1;
-    sound.InitDevice(owner);
+    sound.mode = SoundMode::Panned;
+    sound.InitDevice();
 
     // The manifest fixes every clip's id.
     footstepsSound = RegisterSound(manifest::kFootsteps);

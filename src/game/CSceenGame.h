@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "scene/CBaseSceen.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Picture.h"
 #include "platform/ui/Window.h"
+#include "scene/CBaseSceen.h"
 #include "manifest/AssetManifest.h"
 #include "sound/CSoundPlay.h"
 
@@ -50,7 +50,7 @@ class CSceenGame : public CBaseSceen {
     static constexpr int kTutorialPages = manifest::kTutorialPages;
     static constexpr int kNumberSounds = manifest::kNumbers;
 
-    CSceenGame() = default;
+    explicit CSceenGame(platform::Services& services) : sound(services) {}
     ~CSceenGame() override = default;
     CSceenGame(const CSceenGame&) = delete;
     CSceenGame& operator=(const CSceenGame&) = delete;

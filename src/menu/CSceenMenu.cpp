@@ -22,7 +22,7 @@ void CSceenMenu::Init(platform::Window* window, std::string directory) {
     font = new platform::Font{"Arial", 400};
     cursor = 0;
     owner = window;
-    sound.InitDevice(owner);
+    sound.InitDevice();
     baseDir = std::move(directory);
     for (int id = 0; id <= kMusicSound; ++id) {
         sound.AddSound(baseDir + manifest::MenuClips()[id], static_cast<uint32_t>(id));

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/CBaseSceen.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Window.h"
+#include "scene/CBaseSceen.h"
 #include "manifest/AssetManifest.h"
 #include "sound/CSoundPlay.h"
 
@@ -18,7 +18,7 @@ class CSceenMenu : public CBaseSceen {
     static constexpr int kTitleSound = manifest::kMenuTitle;
     static constexpr int kMusicSound = manifest::kMenuMusic;
 
-    CSceenMenu() = default;
+    explicit CSceenMenu(platform::Services& services) : sound(services) {}
     // Destroying `sound` stops and releases every clip, the music included.
     // `font` is the window's to delete.
     ~CSceenMenu() override = default;
@@ -31,7 +31,7 @@ class CSceenMenu : public CBaseSceen {
     void Paint(platform::Canvas& canvas);
     void OnKey(int key);
 
-    CSoundPlay sound;  // 3D mode
+    CSoundPlay sound;  // centred
     std::vector<std::string> items;
     platform::Font* font = nullptr;  // owned; deleted by the window before the menu
     platform::Window* owner = nullptr;

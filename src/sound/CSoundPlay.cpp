@@ -1,80 +1,56 @@
 #include "sound/CSoundPlay.h"
 
-#include <thread>
-
 #include "platform/files/AssetPath.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/files/RiffReader.h"
 #include "sound/CSoundVolume.h"
 #include "sound/WaveClipReader.h"
 
 namespace {
 
-// Process-wide: one device per mode slot (0 = 3D, 1 = pan) and the one 3D
-// listener. Made by the first player that needs them, never released, so the
-// next scene finds them ready.
-platform::AudioDevice* devices[2] = {nullptr, nullptr};
-platform::Listener3D* listener = nullptr;
-
 // The base frequency of the first frequency setting in the process; see
 // SetFrequency.
 uint32_t rememberedBaseFrequency = 0;
 
-const char* MessageFor(WaveReadResult result) {
-    switch (result) {
-        case WaveReadResult::NotWave:
-            return "これはWAVファイルではありません";
-        case WaveReadResult::NoFormatChunk:
-            return "fmt チャンクが見つかりません";
-        case WaveReadResult::FormatTooShort:
-            return "WAVフォーマットの読み込み失敗";
-        case WaveReadResult::NotLinearPcm:
-            return "リニアPCMフォーマットを想定しています";
-        case WaveReadResult::NotMono:
-            return "音源はモノラルである必要があります";
-        case WaveReadResult::NoDataChunk:
-            return "dataチャンクが見つかりません";
-        default:
-            return nullptr;  // silent failures
-    }
-}
+// What the player is told about a clip the game cannot use, with the caption
+// of its box. The other failures stay silent.
+struct LoadMessage {
+    WaveReadResult result;
+    const char* text;
+    const char* caption;
+};
+constexpr LoadMessage kLoadMessages[] = {
+    {WaveReadResult::NotWave, "これはWAVファイルではありません", " lol "},
+    {WaveReadResult::NoFormatChunk, "fmt チャンクが見つかりません", ""},
+    {WaveReadResult::FormatTooShort, "WAVフォーマットの読み込み失敗", ""},
+    {WaveReadResult::NotLinearPcm, "リニアPCMフォーマットを想定しています", ""},
+    {WaveReadResult::NotMono, "音源はモノラルである必要があります", ""},
+    {WaveReadResult::NoDataChunk, "dataチャンクが見つかりません", ""},
+};
+
+// A fresh clip of the game starts one hundredth of a decibel below full: the
+// game's per-file volume list has always been empty, and its "not listed"
+// answer, -1, is applied as the volume (and remembered like any other).
+constexpr int32_t kUnlistedClipVolume = -1;
 
 constexpr int kSuccess = 0;
 constexpr int kFailure = -1;
 
 }  // namespace
 
-CSoundPlay::CSoundPlay() = default;
+CSoundPlay::CSoundPlay(platform::Services& services) : services(services) {}
 
 CSoundPlay::~CSoundPlay() {
-    for (Slot& slot : slots) {
-        if (slot.buffer) {
-            slot.buffer->Stop();
-            slot.buffer.reset();
+    for (auto& buffer : slots) {
+        if (buffer) {
+            buffer->Stop();
+            buffer.reset();
         }
-        slot.has3D = false;
     }
-    paths.clear();
-    ids.clear();
 }
 
-platform::AudioDevice* CSoundPlay::Device() const {
-    return mode == 0 || mode == 1 ? devices[mode] : nullptr;
-}
-
-int CSoundPlay::InitDevice(platform::Window* window) {
-    if (window == nullptr) {
-        return 1;
-    }
-    if (mode != 0 && mode != 1) {
-        return 0;
-    }
-    if (devices[mode] != nullptr) {
-        return 1;
-    }
-    // Our output has no exclusive cooperative level to refuse, so a device
-    // that opens is ready.
-    devices[mode] = platform::AudioDevice::Create().release();
-    return devices[mode] != nullptr ? 1 : 0;
+int CSoundPlay::InitDevice() {
+    outputOpen = services.audio.Open();
+    return outputOpen ? 1 : 0;
 }
 
 void CSoundPlay::AddSound(const std::string& path, uint32_t id) {
@@ -82,16 +58,12 @@ void CSoundPlay::AddSound(const std::string& path, uint32_t id) {
     ids.push_back(id);
 }
 
-bool CSoundPlay::SoundFileExists(const std::string& path) {
-    return !platform::FindAssetFile(path).empty();
-}
-
 int CSoundPlay::LoadSound(int id) {
     size_t index = 0;
     while (index < ids.size() && ids[index] != static_cast<uint32_t>(id)) {
         ++index;
     }
-    if (index == ids.size() || !ValidId(id) || Device() == nullptr) {
+    if (index == ids.size() || !ValidId(id) || !outputOpen) {
         return kSuccess;  // never registered: nothing to load
     }
     const std::string& path = paths[index];
@@ -100,7 +72,7 @@ int CSoundPlay::LoadSound(int id) {
     if (file.empty()) {
         return kFailure;
     }
-    platform::MmioFile reader;
+    platform::RiffReader reader;
     if (!reader.Open(file)) {
         return kFailure;
     }
@@ -108,8 +80,10 @@ int CSoundPlay::LoadSound(int id) {
     WaveReadResult result = ReadWaveClip(reader, clip);
     reader.Close();
     if (result != WaveReadResult::Ok) {
-        if (const char* message = MessageFor(result)) {
-            platform::ShowMessageBox(message, result == WaveReadResult::NotWave ? " lol " : "");
+        for (const LoadMessage& message : kLoadMessages) {
+            if (message.result == result) {
+                services.messages.Show(message.text, message.caption);
+            }
         }
         return kFailure;
     }
@@ -117,43 +91,17 @@ int CSoundPlay::LoadSound(int id) {
     platform::BufferDescription description;
     description.bufferBytes = static_cast<uint32_t>(clip.samples.size());
     description.format = clip.format;
-    if (mode == 0) {
-        description.flags = platform::kCapsCtrl3D | platform::kCapsCtrlFrequency |
-                            platform::kCapsCtrlVolume | platform::kCapsCtrlFx;
-        description.algorithm = platform::Algorithm3D::HrtfFull;
-    } else {
-        description.flags =
-            platform::kCapsCtrlFrequency | platform::kCapsCtrlPan | platform::kCapsCtrlVolume;
-    }
-
-    Slot& slot = slots[id];
-    slot.buffer.reset();
-    slot.has3D = false;
-    // A format the device cannot play is refused here, silently.
-    slot.buffer = Device()->CreateSoundBuffer(description);
-    if (!slot.buffer) {
+    description.name = path;
+    auto& buffer = slots[id];
+    buffer.reset();
+    // A format the output cannot play is refused here, silently.
+    buffer = services.audio.CreateSoundBuffer(description);
+    if (!buffer) {
         return kFailure;
     }
-    slot.buffer->SetName(path);
-    slot.buffer->CopyIn(clip.samples.data(), clip.samples.size());
-
-    if (mode == 1) {
-        std::string name =
-            path.substr(path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\') + 1);
-        SetVolume(id, theSoundVolume.FindVolumeByName(name));
-        return kSuccess;
-    }
-    slot.has3D = slot.buffer->Has3D();
-    slot.buffer->SetMinDistance(1.0f);
-    slot.buffer->SetMaxDistance(3.0f);
-    if (listener == nullptr) {
-        // Once per process: the listener sits at the origin.
-        listener = Device()->Listener();
-        listener->x = listener->y = listener->z = 0.0f;
-        listener->dopplerFactor = 10.0f;
-        listener->distanceFactor = 1.0f;
-    }
-    SetVolume(id, theSoundVolume.Remembered(id));
+    buffer->CopyIn(clip.samples.data(), clip.samples.size());
+    // The menu's clips keep the volume last set for their id in this process.
+    SetVolume(id, mode == SoundMode::Panned ? kUnlistedClipVolume : theSoundVolume.Remembered(id));
     return kSuccess;
 }
 
@@ -161,14 +109,13 @@ int CSoundPlay::Play(int id, int loop) {
     if (!ValidId(id)) {
         return 0;
     }
-    Slot& slot = slots[id];
-    if (!slot.buffer && Device() != nullptr) {
+    if (!slots[id] && outputOpen) {
         LoadSound(id);
     }
-    if (Device() == nullptr || !slot.buffer) {
+    if (!outputOpen || !slots[id]) {
         return 0;
     }
-    platform::SoundBuffer& buffer = *slot.buffer;
+    platform::SoundBuffer& buffer = *slots[id];
     if (buffer.GetStatus() == platform::kStatusPlaying) {
         buffer.Stop();
         buffer.SetCurrentPosition(0);
@@ -183,17 +130,17 @@ int CSoundPlay::Play(int id, int loop) {
 }
 
 void CSoundPlay::PlayAt(int id, float x, float y) {
-    if (id < 0 || !ValidId(id)) {
+    if (!ValidId(id)) {
         return;
     }
     // The clip is placed before it starts: the audio thread mixes between any
     // two calls, and a swing whose first period came from the wrong side or
     // at the wrong pitch would tell the player a wrong attack.
-    if (!slots[id].buffer && Device() != nullptr) {
+    if (!slots[id] && outputOpen) {
         LoadSound(id);
     }
-    if (slots[id].buffer) {
-        slots[id].buffer->SetPan(x < 0 ? platform::kPanLeft : x > 0 ? platform::kPanRight : 0);
+    if (slots[id] && mode == SoundMode::Panned) {
+        slots[id]->SetPan(x < 0 ? platform::kPanLeft : x > 0 ? platform::kPanRight : 0);
     }
     // High 22000 and low 12000, scaled by 1.1 below: 24200 Hz and 13200 Hz.
     SetFrequency(id, y > 0 ? 22000 : y < 0 ? 12000 : 0);
@@ -201,10 +148,10 @@ void CSoundPlay::PlayAt(int id, float x, float y) {
 }
 
 void CSoundPlay::SetFrequency(int id, uint32_t hz) {
-    if (!ValidId(id) || !slots[id].buffer) {
+    if (!ValidId(id) || !slots[id]) {
         return;
     }
-    platform::SoundBuffer& buffer = *slots[id].buffer;
+    platform::SoundBuffer& buffer = *slots[id];
     // The first frequency setting of the process reads the buffer's own rate
     // and plays at that rate instead of the one asked for; later calls use
     // `hz`. Harmless with 22050 Hz clips: the first sound plays a little high.
@@ -213,27 +160,18 @@ void CSoundPlay::SetFrequency(int id, uint32_t hz) {
         hz = rememberedBaseFrequency;
     }
     buffer.SetFrequency(static_cast<uint32_t>(hz * 1.1));
-    std::this_thread::yield();
 }
 
 void CSoundPlay::SetVolume(int id, int32_t volume) {
-    if (!ValidId(id)) {
+    if (!ValidId(id) || !slots[id]) {
         return;
     }
-    Slot& slot = slots[id];
-    if (!slot.buffer || (mode == 0 && !slot.has3D)) {
-        return;
-    }
-    slot.buffer->SetVolume(volume);
+    slots[id]->SetVolume(volume);
     theSoundVolume.Remember(id, volume);  // remembered even if the buffer refused it
 }
 
 void CSoundPlay::Stop(int id) {
-    if (ValidId(id) && slots[id].buffer) {
-        slots[id].buffer->Stop();
+    if (ValidId(id) && slots[id]) {
+        slots[id]->Stop();
     }
-}
-
-platform::SoundBuffer* CSoundPlay::Buffer(int id) const {
-    return ValidId(id) ? slots[id].buffer.get() : nullptr;
 }

@@ -1,12 +1,12 @@
 #include "sound/WaveClipReader.h"
 
 using platform::MakeFourCC;
-using platform::MmioChunk;
-using platform::MmioFile;
+using platform::RiffChunk;
+using platform::RiffReader;
 
-WaveReadResult ReadWaveClip(MmioFile& file, WaveClip& clip) {
-    MmioChunk riff;
-    if (!file.Descend(riff, nullptr, 0)) {
+WaveReadResult ReadWaveClip(RiffReader& file, WaveClip& clip) {
+    RiffChunk riff;
+    if (!file.ReadChunk(riff)) {
         return WaveReadResult::NoHeader;
     }
     if (riff.id != MakeFourCC('R', 'I', 'F', 'F') ||
@@ -14,9 +14,8 @@ WaveReadResult ReadWaveClip(MmioFile& file, WaveClip& clip) {
         return WaveReadResult::NotWave;
     }
 
-    MmioChunk fmt;
-    fmt.id = MakeFourCC('f', 'm', 't', ' ');
-    if (!file.Descend(fmt, &riff, MmioFile::kFindChunk)) {
+    RiffChunk fmt;
+    if (!file.FindChunk(MakeFourCC('f', 'm', 't', ' '), &riff, fmt)) {
         return WaveReadResult::NoFormatChunk;
     }
     // Always 18 bytes, whatever size the chunk declares: a 16-byte chunk lends
@@ -34,21 +33,19 @@ WaveReadResult ReadWaveClip(MmioFile& file, WaveClip& clip) {
     format.avgBytesPerSec = u32(8);
     format.blockAlign = u16(12);
     format.bitsPerSample = u16(14);
-    format.extraSize = 0;
     if (format.formatTag != 1) {
         return WaveReadResult::NotLinearPcm;
     }
     if (format.channels > 1) {
         return WaveReadResult::NotMono;
     }
-    if (!file.Ascend(fmt)) {
-        return WaveReadResult::AscendFailed;
+    if (!file.SkipChunk(fmt)) {
+        return WaveReadResult::SkipFailed;
     }
 
     // Searched onward from the end of "fmt ": a "data" chunk before it is not found.
-    MmioChunk data;
-    data.id = MakeFourCC('d', 'a', 't', 'a');
-    if (!file.Descend(data, &riff, MmioFile::kFindChunk)) {
+    RiffChunk data;
+    if (!file.FindChunk(MakeFourCC('d', 'a', 't', 'a'), &riff, data)) {
         return WaveReadResult::NoDataChunk;
     }
     if (data.size > kMaxClipBytes) {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/files/MmioFile.h"
 #include "platform/audio/WaveFormat.h"
+#include "platform/files/RiffReader.h"
 
 enum class WaveReadResult {
     Ok,
@@ -15,13 +15,13 @@ enum class WaveReadResult {
     FormatTooShort,  // fewer than 18 bytes of format record
     NotLinearPcm,    // format tag other than 1
     NotMono,         // more than one channel
-    AscendFailed,    // cannot leave the "fmt " chunk (silent)
+    SkipFailed,      // cannot move past the "fmt " chunk (silent)
     NoDataChunk,     // no "data" chunk after the "fmt " chunk
     DataTooLarge,    // the "data" chunk declares more than any sane clip (silent)
 };
 
 struct WaveClip {
-    platform::WaveFormat format;  // as read, with the extra-format size forced to 0
+    platform::WaveFormat format;  // as read
     std::vector<uint8_t> samples;
 };
 
@@ -31,4 +31,4 @@ constexpr uint32_t kMaxClipBytes = 64u * 1024u * 1024u;
 
 // Reads the open file from its start. A "data" chunk that declares more bytes
 // than the file holds gives the bytes that are there.
-WaveReadResult ReadWaveClip(platform::MmioFile& file, WaveClip& clip);
+WaveReadResult ReadWaveClip(platform::RiffReader& file, WaveClip& clip);

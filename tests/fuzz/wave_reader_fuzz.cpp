@@ -1,28 +1,19 @@
 // Fuzz target: any bytes as a ".snz" file, read as the loader reads it, and
 // what it accepts turned into a mixer buffer and played for a period.
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "platform/audio/AudioMixer.h"
-#include "platform/files/MmioFile.h"
+#include "platform/files/RiffReader.h"
 #include "sound/WaveClipReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    platform::MmioFile file;
-    if (!file.OpenMemory(data, size)) {
-        return 0;
-    }
+    platform::RiffReader file;
     WaveClip clip;
-    if (ReadWaveClip(file, clip) != WaveReadResult::Ok) {
+    if (!file.OpenMemory(data, size) || ReadWaveClip(file, clip) != WaveReadResult::Ok) {
         return 0;
     }
     static platform::AudioMixer mixer;
-    platform::BufferDescription description;
-    description.flags = platform::kCapsCtrlFrequency | platform::kCapsCtrlPan | platform::kCapsCtrlVolume;
-    description.bufferBytes = static_cast<uint32_t>(clip.samples.size());
-    description.format = clip.format;
-    auto buffer = mixer.CreateBuffer(description);
+    auto buffer = mixer.CreateBuffer({static_cast<uint32_t>(clip.samples.size()), clip.format, ""});
     if (buffer) {
         buffer->CopyIn(clip.samples.data(), clip.samples.size());
         buffer->SetFrequency(200000);

@@ -8,7 +8,6 @@
 #include <fstream>
 
 #include "GameClips.h"
-#include "platform/audio/AudioDevice.h"
 #include "platform/sys/Clock.h"
 #include "platform/sys/CrtRandom.h"
 #include "platform/ui/VirtualKeys.h"
@@ -57,14 +56,12 @@ class GameDirectories {
 
         // The process's first frequency setting plays at the clip's own rate
         // whatever is asked; spend it here, away from the scenes under test.
-        platform::AudioDevice::UseOfflineOutput();
-        FakeWindow window;
-        CSoundPlay player;
-        player.mode = 1;
-        player.InitDevice(&window);
+        FakeServices fakes;
+        CSoundPlay player(fakes.services);
+        player.mode = SoundMode::Panned;
+        player.InitDevice();
         player.AddSound(withPictures.string() + "\\sound\\kin.snz", 0);
         player.PlayAt(0, 0, 1);
-        platform::AudioDevice::OutputMixer()->SetJournalEnabled(true);
     }
     ~GameDirectories() { std::filesystem::remove_all(root); }
 
@@ -89,11 +86,12 @@ void GameFixture::Start(int level, uint32_t start, const std::filesystem::path& 
     EndScene();
     platform::UseManualClock(start);
     startTime = start;
-    platform::AudioDevice::OutputMixer()->TakeJournal();
+    fakes.audio.TakeJournal();
     heard.clear();
     window.repaints = 0;
-    soundPrefix = dir.string() + "\\sound\\";
-    scene = std::make_unique<CSceenGame>();
+    gameDir = dir.string();
+    soundPrefix = gameDir + "\\sound\\";
+    scene = std::make_unique<CSceenGame>(fakes.services);
     scene->level = level;
     scene->LoadAssets(&window, dir.string());
 }
@@ -125,7 +123,7 @@ void GameFixture::Key(int vk) {
 
 std::vector<Heard> GameFixture::Fresh() {
     std::vector<Heard> fresh;
-    for (const platform::SoundEvent& event : platform::AudioDevice::OutputMixer()->TakeJournal()) {
+    for (const SoundEvent& event : fakes.audio.TakeJournal()) {
         std::string name = event.name;
         if (name.rfind(soundPrefix, 0) == 0) {
             name = name.substr(soundPrefix.size());
@@ -154,7 +152,7 @@ std::vector<Heard> GameFixture::Take() {
 std::vector<std::string> Started(const std::vector<Heard>& events) {
     std::vector<std::string> names;
     for (const Heard& event : events) {
-        if (event.kind == platform::SoundEvent::Kind::Play) {
+        if (event.kind == SoundEvent::Kind::Play) {
             names.push_back(event.sound);
         }
     }
@@ -171,7 +169,7 @@ bool WasStarted(const std::vector<Heard>& events, const std::string& sound) {
 }
 
 std::vector<int64_t> Values(const std::vector<Heard>& events, const std::string& sound,
-                            platform::SoundEvent::Kind kind) {
+                            SoundEvent::Kind kind) {
     std::vector<int64_t> values;
     for (const Heard& event : events) {
         if (event.kind == kind && event.sound == sound) {

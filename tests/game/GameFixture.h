@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "FakeServices.h"
 #include "FakeWindow.h"
+#include "GameClips.h"
 #include "game/CSceenGame.h"
-#include "platform/audio/AudioMixer.h"
 #include "platform/ui/Window.h"
 
 // Picture sizes of the test game directory: each picture its own size, so a
@@ -35,7 +36,7 @@ constexpr uint32_t kClipRate = 22050;
 // One control call on a clip, named by the clip's path below "\sound\" with
 // forward slashes and without extension: "asiato", "text/4", "no/12".
 struct Heard {
-    platform::SoundEvent::Kind kind;
+    SoundEvent::Kind kind;
     std::string sound;
     int64_t value;
 };
@@ -45,7 +46,7 @@ std::vector<std::string> Started(const std::vector<Heard>& heard);
 bool WasStarted(const std::vector<Heard>& heard, const std::string& sound);
 // The values of one kind of call on one clip, in order.
 std::vector<int64_t> Values(const std::vector<Heard>& heard, const std::string& sound,
-                            platform::SoundEvent::Kind kind);
+                            SoundEvent::Kind kind);
 
 class GameFixture : public ::testing::Test {
   protected:
@@ -74,7 +75,9 @@ class GameFixture : public ::testing::Test {
     // did not start within `limitMs`. The calls heard meanwhile are kept.
     int MsUntilStarted(const std::string& sound, int limitMs = 20000);
 
-    platform::SoundBuffer* Buffer(int id) const { return scene->sound.Buffer(id); }
+    platform::SoundBuffer* Buffer(int id) const {
+        return fakes.audio.Find(gameDir + wav::GameClipAsset(id));
+    }
     std::string Line(size_t i) const { return i < scene->lines.size() ? scene->lines[i] : ""; }
 
     // The answer a player who listens gives to the swing just heard: its pan
@@ -86,9 +89,11 @@ class GameFixture : public ::testing::Test {
     // result, once `enemy` is coming (0: never), or after `limitMs`.
     void PlayByEar(int untilEnemy, int limitMs);
 
+    FakeServices fakes;
     FakeWindow window;
     std::unique_ptr<CSceenGame> scene;
     uint32_t startTime = kStartTime;
     std::vector<Heard> heard;  // kept by Tick and Key until Take
     std::string soundPrefix;
+    std::string gameDir;
 };

@@ -7,7 +7,7 @@
 #include "platform/sys/Clock.h"
 #include "platform/ui/VirtualKeys.h"
 
-using Kind = platform::SoundEvent::Kind;
+using Kind = SoundEvent::Kind;
 using platform::VK_ESCAPE;
 using platform::VK_NUMPAD0;
 using platform::VK_SPACE;

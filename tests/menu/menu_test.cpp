@@ -19,7 +19,7 @@ class Menu : public AppFixture {
   protected:
     void SetUp() override {
         AppFixture::SetUp();
-        menu = std::make_unique<CSceenMenu>();
+        menu = std::make_unique<CSceenMenu>(fakes.services);
         menu->Init(&window, gameDir.string());
     }
     void TearDown() override {
@@ -45,13 +45,13 @@ class Menu : public AppFixture {
 
 TEST_F(Menu, InitSpeaksTheTitleThenLoopsTheMusicAndEachItemHasItsVoice) {
     // The title and the music, from the registered paths.
-    std::vector<platform::SoundEvent> started;
+    std::vector<SoundEvent> started;
     delete menu->font;
-    menu.reset(new CSceenMenu());
+    menu.reset(new CSceenMenu(fakes.services));
     Mixer()->TakeJournal();
     menu->Init(&window, gameDir.string());
-    for (const platform::SoundEvent& event : Mixer()->TakeJournal()) {
-        if (event.kind == platform::SoundEvent::Kind::Play) {
+    for (const SoundEvent& event : Mixer()->TakeJournal()) {
+        if (event.kind == SoundEvent::Kind::Play) {
             started.push_back(event);
         }
     }
@@ -60,7 +60,7 @@ TEST_F(Menu, InitSpeaksTheTitleThenLoopsTheMusicAndEachItemHasItsVoice) {
     EXPECT_EQ(started[0].value, 0);
     EXPECT_EQ(started[1].name, gameDir.string() + "\\sound\\opning.snz");
     EXPECT_EQ(started[1].value, 1);
-    EXPECT_EQ(menu->sound.mode, 0);  // 3D mode: heard centred
+    EXPECT_EQ(menu->sound.mode, SoundMode::Centred);
 
     EXPECT_EQ(menu->items, (std::vector<std::string>{"Tutorial", "Easy", "Normal", "Hard",
                                                      "NetRecord", "Update", "End"}));
@@ -161,7 +161,7 @@ TEST_F(Menu, WithoutItsSoundFilesTheMenuStillWorksSilently) {
     fs::path empty = root / "empty-game";
     fs::create_directories(empty);
     delete menu->font;
-    menu.reset(new CSceenMenu());
+    menu.reset(new CSceenMenu(fakes.services));
     Mixer()->TakeJournal();
     menu->Init(&window, empty.string());
     menu->OnKey(VK_DOWN);

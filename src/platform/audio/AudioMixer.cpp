@@ -7,8 +7,8 @@
 namespace platform {
 namespace {
 
-// Hundredths of a decibel to a linear gain: 10^(cB / 2000). -10000 (and below)
-// is silence, as the DirectSound scale defines it, not merely -100 dB.
+// Hundredths of a decibel to a linear gain: 10^(cB / 2000). The bottom of the
+// scale, -10000, is silence rather than -100 dB, so a clip set there is gone.
 float CentibelsToGain(int32_t centibels) {
     if (centibels <= kVolumeMin) {
         return 0.0f;
@@ -40,6 +40,119 @@ inline float Cubic(float sm1, float s0, float s1, float s2, float t) {
 
 }  // namespace
 
+// The mixer's sound buffer. Every control changes a few fields of its voice
+// under the mixer's lock; the audio thread picks the change up at its next
+// period.
+class AudioMixer::Buffer final : public SoundBuffer {
+  public:
+    Buffer(AudioMixer& mixer, Voice* voice) : mixer(mixer), voice(voice) {}
+    ~Buffer() override {
+        {
+            std::lock_guard<std::mutex> lock(mixer.mutex);
+            auto& list = mixer.voices;
+            list.erase(std::remove(list.begin(), list.end(), voice), list.end());
+        }
+        delete voice;
+    }
+
+    bool CopyIn(const void* data, size_t bytes) override {
+        if (bytes > voice->description.bufferBytes) {
+            return false;
+        }
+        // Convert outside the lock, then swap the samples in.
+        const WaveFormat& format = voice->description.format;
+        const size_t frames = bytes / format.blockAlign;
+        const auto* raw = static_cast<const uint8_t*>(data);
+        const int bytesPerSample = format.bitsPerSample / 8;
+        std::vector<float> converted(voice->frameCount, 0.0f);
+        for (size_t frame = 0; frame < frames; ++frame) {
+            // A clip with more than one channel is heard as the mean of them.
+            float sum = 0.0f;
+            for (int channel = 0; channel < format.channels; ++channel) {
+                const uint8_t* sample = raw + frame * format.blockAlign + channel * bytesPerSample;
+                if (bytesPerSample == 1) {
+                    sum += (static_cast<int>(sample[0]) - 128) / 128.0f;  // 8-bit is unsigned
+                } else {
+                    int16_t value = static_cast<int16_t>(sample[0] | (sample[1] << 8));
+                    sum += value / 32768.0f;
+                }
+            }
+            converted[frame] = sum / format.channels;
+        }
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        voice->samples.swap(converted);
+        return true;
+    }
+    uint32_t Bytes() const override { return voice->description.bufferBytes; }
+    const WaveFormat& Format() const override { return voice->description.format; }
+
+    bool Play(bool looping) override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        voice->playing = true;
+        voice->looping = looping;
+        return true;
+    }
+    bool Stop() override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        voice->playing = false;
+        return true;
+    }
+    bool SetCurrentPosition(uint32_t bytes) override {
+        if (bytes > voice->description.bufferBytes) {
+            return false;
+        }
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        voice->position = bytes / voice->description.format.blockAlign;
+        return true;
+    }
+    uint32_t GetCurrentPosition() const override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        return static_cast<uint32_t>(voice->position) * voice->description.format.blockAlign;
+    }
+    uint32_t GetStatus() const override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        if (!voice->playing) {
+            return 0;
+        }
+        return kStatusPlaying | (voice->looping ? kStatusLooping : 0);
+    }
+
+    bool SetFrequency(uint32_t hz) override {
+        if (hz != kFrequencyOriginal && (hz < kFrequencyMin || hz > kFrequencyMax)) {
+            return false;
+        }
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        voice->frequency = hz;
+        return true;
+    }
+    uint32_t GetFrequency() const override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        return voice->frequency != 0 ? voice->frequency : voice->description.format.samplesPerSec;
+    }
+    bool SetVolume(int32_t volume) override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        voice->volume = std::clamp(volume, kVolumeMin, kVolumeMax);
+        return true;
+    }
+    int32_t GetVolume() const override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        return voice->volume;
+    }
+    bool SetPan(int32_t pan) override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        voice->pan = std::clamp(pan, kPanLeft, kPanRight);
+        return true;
+    }
+    int32_t GetPan() const override {
+        std::lock_guard<std::mutex> lock(mixer.mutex);
+        return voice->pan;
+    }
+
+  private:
+    AudioMixer& mixer;
+    Voice* voice;  // owned; shared with the mixer's voice list while registered
+};
+
 AudioMixer::AudioMixer() {
     voices.reserve(kMaxVoices);
 }
@@ -50,7 +163,7 @@ std::unique_ptr<SoundBuffer> AudioMixer::CreateBuffer(const BufferDescription& d
     }
     auto voice = std::make_unique<Voice>();
     voice->description = description;
-    voice->description.format.extraSize = 0;
+    voice->description.name.clear();  // never played by name: keep the voice small
     voice->frameCount = description.bufferBytes / description.format.blockAlign;
     voice->samples.assign(voice->frameCount, 0.0f);  // a new buffer holds silence
     {
@@ -60,7 +173,7 @@ std::unique_ptr<SoundBuffer> AudioMixer::CreateBuffer(const BufferDescription& d
         }
         voices.push_back(voice.get());
     }
-    return std::unique_ptr<SoundBuffer>(new SoundBuffer(*this, voice.release()));
+    return std::make_unique<Buffer>(*this, voice.release());
 }
 
 void AudioMixer::Render(float* out, int frames) {
@@ -83,12 +196,10 @@ void AudioMixer::RenderVoiceLocked(Voice& voice, float* out, int frames) {
     // full volume; pan takes its attenuation off the opposite channel only.
     float left = CentibelsToGain(voice.volume);
     float right = left;
-    if ((voice.description.flags & kCapsCtrlPan) != 0) {
-        if (voice.pan < 0) {
-            right *= CentibelsToGain(voice.pan);
-        } else if (voice.pan > 0) {
-            left *= CentibelsToGain(-voice.pan);
-        }
+    if (voice.pan < 0) {
+        right *= CentibelsToGain(voice.pan);
+    } else if (voice.pan > 0) {
+        left *= CentibelsToGain(-voice.pan);
     }
     const uint32_t rate =
         voice.frequency != 0 ? voice.frequency : voice.description.format.samplesPerSec;
@@ -135,31 +246,6 @@ void AudioMixer::RenderVoiceLocked(Voice& voice, float* out, int frames) {
         position += step;
     }
     voice.position = position;
-}
-
-void AudioMixer::SetJournalEnabled(bool enabled) {
-    std::lock_guard<std::mutex> lock(mutex);
-    journalEnabled = enabled;
-    journal.clear();
-}
-
-std::vector<SoundEvent> AudioMixer::TakeJournal() {
-    std::lock_guard<std::mutex> lock(mutex);
-    std::vector<SoundEvent> taken;
-    taken.swap(journal);
-    return taken;
-}
-
-int AudioMixer::PlayingCount() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return static_cast<int>(
-        std::count_if(voices.begin(), voices.end(), [](const Voice* v) { return v->playing; }));
-}
-
-void AudioMixer::RecordLocked(SoundEvent::Kind kind, const Voice& voice, int64_t value) {
-    if (journalEnabled) {
-        journal.push_back({kind, voice.name, value});
-    }
 }
 
 }  // namespace platform

@@ -1,7 +1,7 @@
 #pragma once
 // Where the game's sound buffers play: one output for the whole program.
-// The desktop's is SdlAudioOutput; tests use an offline output that they
-// render by hand and that records every control call.
+// The desktop's is SdlAudioOutput; tests use an offline one they render by
+// hand.
 #include <memory>
 
 #include "platform/audio/SoundBuffer.h"
@@ -17,7 +17,7 @@ class AudioOutput {
     // the game then runs silent.
     virtual bool Open() = 0;
     // A buffer of the description, or null when the output is not open or
-    // the format cannot be played.
+    // the format cannot be played. The output outlives every buffer it made.
     virtual std::unique_ptr<SoundBuffer> CreateSoundBuffer(
         const BufferDescription& description) = 0;
 };

@@ -1,7 +1,7 @@
 #pragma once
-// Reading RIFF files chunk by chunk, as the Windows multimedia-file functions
-// do: descend into a chunk (or find one by its identifier inside a parent),
-// read, ascend back out, seek.
+// Reads a RIFF file chunk by chunk: the chunk header at the current position,
+// or the next chunk of a given identifier inside a parent; then the chunk's
+// data, and on past its end.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -15,35 +15,33 @@ constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
            (static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24);
 }
 
-struct MmioChunk {
+struct RiffChunk {
     uint32_t id = 0;
     uint32_t size = 0;        // of the data part, as declared
     uint32_t formType = 0;    // "RIFF" and "LIST" chunks only
     uint64_t dataOffset = 0;  // for "RIFF" and "LIST": where the form type is
 };
 
-class MmioFile {
+class RiffReader {
   public:
-    static constexpr uint32_t kFindChunk = 0x10;  // find the chunk whose id is ck.id
-
-    MmioFile() = default;
-    ~MmioFile();
-    MmioFile(const MmioFile&) = delete;
-    MmioFile& operator=(const MmioFile&) = delete;
+    RiffReader() = default;
+    ~RiffReader();
+    RiffReader(const RiffReader&) = delete;
+    RiffReader& operator=(const RiffReader&) = delete;
 
     bool Open(const std::string& path);
-    // Reads from memory the caller keeps alive while the file is open.
+    // Reads from memory the caller keeps alive while the reader is open.
     bool OpenMemory(const void* data, size_t size);
     void Close();
 
-    // Without flags: reads the chunk header at the current position. With
-    // kFindChunk: walks the chunks from the current position to the end of
-    // `parent` (or of the file) and stops inside the first whose id is
-    // `chunk.id`. The position is then at the chunk's data (past the form
-    // type for "RIFF" and "LIST").
-    bool Descend(MmioChunk& chunk, const MmioChunk* parent, uint32_t flags);
+    // Reads the chunk header at the current position and stays at its data
+    // (past the form type for "RIFF" and "LIST").
+    bool ReadChunk(RiffChunk& chunk);
+    // Walks the chunks from the current position to the end of `parent` (or
+    // of the file) and stops at the data of the first whose id is `id`.
+    bool FindChunk(uint32_t id, const RiffChunk* parent, RiffChunk& chunk);
     // Moves to the end of the chunk, past its pad byte.
-    bool Ascend(const MmioChunk& chunk);
+    bool SkipChunk(const RiffChunk& chunk);
     // Bytes read, fewer at the end of the file.
     size_t Read(void* buffer, size_t bytes);
     bool Seek(uint64_t offset);
@@ -51,8 +49,6 @@ class MmioFile {
     uint64_t Size() const { return size; }
 
   private:
-    bool ReadHeader(MmioChunk& chunk);
-
     std::FILE* file = nullptr;
     uint64_t size = 0;
 };

@@ -1,4 +1,4 @@
-#include "platform/files/MmioFile.h"
+#include "platform/files/RiffReader.h"
 
 namespace platform {
 namespace {
@@ -10,11 +10,11 @@ uint32_t LittleEndian32(const uint8_t* bytes) {
 }
 }  // namespace
 
-MmioFile::~MmioFile() {
+RiffReader::~RiffReader() {
     Close();
 }
 
-bool MmioFile::Open(const std::string& path) {
+bool RiffReader::Open(const std::string& path) {
     Close();
     file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -33,7 +33,7 @@ bool MmioFile::Open(const std::string& path) {
     return true;
 }
 
-bool MmioFile::OpenMemory(const void* data, size_t bytes) {
+bool RiffReader::OpenMemory(const void* data, size_t bytes) {
     Close();
     if (bytes == 0) {
         return false;  // fmemopen refuses an empty buffer
@@ -43,7 +43,7 @@ bool MmioFile::OpenMemory(const void* data, size_t bytes) {
     return file != nullptr;
 }
 
-void MmioFile::Close() {
+void RiffReader::Close() {
     if (file != nullptr) {
         std::fclose(file);
         file = nullptr;
@@ -51,18 +51,18 @@ void MmioFile::Close() {
     size = 0;
 }
 
-size_t MmioFile::Read(void* buffer, size_t bytes) {
+size_t RiffReader::Read(void* buffer, size_t bytes) {
     return file == nullptr ? 0 : std::fread(buffer, 1, bytes, file);
 }
 
-bool MmioFile::Seek(uint64_t offset) {
+bool RiffReader::Seek(uint64_t offset) {
     if (file == nullptr || offset > size) {
         return false;
     }
     return std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0;
 }
 
-bool MmioFile::ReadHeader(MmioChunk& chunk) {
+bool RiffReader::ReadChunk(RiffChunk& chunk) {
     uint8_t header[8];
     if (Read(header, 8) != 8) {
         return false;
@@ -81,25 +81,21 @@ bool MmioFile::ReadHeader(MmioChunk& chunk) {
     return true;
 }
 
-bool MmioFile::Descend(MmioChunk& chunk, const MmioChunk* parent, uint32_t flags) {
+bool RiffReader::FindChunk(uint32_t id, const RiffChunk* parent, RiffChunk& chunk) {
     if (file == nullptr) {
         return false;
     }
-    if ((flags & kFindChunk) == 0) {
-        return ReadHeader(chunk);
-    }
-    const uint32_t wanted = chunk.id;
     const uint64_t end = parent != nullptr ? parent->dataOffset + parent->size : size;
     for (;;) {
         uint64_t here = static_cast<uint64_t>(std::ftell(file));
         if (here + 8 > end) {
             return false;
         }
-        MmioChunk found;
-        if (!ReadHeader(found)) {
+        RiffChunk found;
+        if (!ReadChunk(found)) {
             return false;
         }
-        if (found.id == wanted) {
+        if (found.id == id) {
             chunk = found;
             return true;
         }
@@ -112,7 +108,7 @@ bool MmioFile::Descend(MmioChunk& chunk, const MmioChunk* parent, uint32_t flags
     }
 }
 
-bool MmioFile::Ascend(const MmioChunk& chunk) {
+bool RiffReader::SkipChunk(const RiffChunk& chunk) {
     uint64_t end = chunk.dataOffset + chunk.size + (chunk.size & 1);
     // A chunk that claims more bytes than the file holds ends with the file.
     return Seek(end < size ? end : size);

@@ -1,0 +1,288 @@
+// The sound engine rendered offline: what a player hears from the mixer and
+// the player as the scenes use it, and the clip files it refuses.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <atomic>
+#include <filesystem>
+
+#include "FakeServices.h"
+#include "WavBuilder.h"
+#include "sound/CSoundPlay.h"
+#include "sound/CSoundVolume.h"
+
+// Counts allocations while `counting` is set: the audio callback must never
+// allocate (the allocator's lock can stall it and make the output stutter).
+static std::atomic<bool> counting{false};
+static std::atomic<int> allocations{0};
+void* operator new(std::size_t size) {
+    allocations += counting ? 1 : 0;
+    void* p = std::malloc(size == 0 ? 1 : size);
+    return p != nullptr ? p : throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using namespace wav;
+
+const Bytes kTone = Sine16(1000, 22050, 22050);  // 1 s
+
+// Root mean square of one channel (0 = left, 1 = right) of interleaved stereo.
+double Rms(const std::vector<float>& stereo, int channel) {
+    double sum = 0;
+    for (size_t i = channel; i < stereo.size(); i += 2) {
+        sum += stereo[i] * stereo[i];
+    }
+    return std::sqrt(2 * sum / stereo.size());
+}
+
+// Frequency of a steady tone from its upward zero crossings.
+double ToneFrequency(const std::vector<float>& stereo, int channel) {
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (size_t i = 2 + channel; i < stereo.size(); i += 2) {
+        if (stereo[i - 2] < 0 && stereo[i] >= 0) {
+            last = (i - 2) / 2 + stereo[i - 2] / (stereo[i - 2] - stereo[i]);
+            crossings += first < 0 ? 0 : 1;
+            first = first < 0 ? last : first;
+        }
+    }
+    return crossings == 0 ? 0 : crossings * 48000 / (last - first);
+}
+
+class Sound : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir / "sound");
+        player.mode = SoundMode::Panned;
+        ASSERT_EQ(player.InitDevice(), 1);
+        player.AddSound(Asset("tone.snz", MonoClip(kTone)), 3);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Writes the file; answers its path as a scene registers it.
+    std::string Asset(const std::string& name, const Bytes& bytes) {
+        Write((dir / "sound" / name).string(), bytes);
+        return Path(name);
+    }
+    std::string Path(const std::string& name) { return dir.string() + "\\sound\\" + name; }
+    platform::SoundBuffer* Clip(const std::string& name) { return fakes.audio.Find(Path(name)); }
+    std::unique_ptr<platform::SoundBuffer> Sine(double hz, uint32_t frames) {
+        Bytes samples = Sine16(hz, 22050, frames);
+        auto buffer = fakes.audio.CreateSoundBuffer(
+            {static_cast<uint32_t>(samples.size()), {1, 1, 22050, 44100, 2, 16}, ""});
+        buffer->CopyIn(samples.data(), samples.size());
+        return buffer;
+    }
+    std::vector<float> Render(int frames) {
+        std::vector<float> out(2 * frames);
+        for (int done = 0; done < frames; done += 256) {
+            fakes.audio.Render(out.data() + 2 * done, std::min(256, frames - done));
+        }
+        return out;
+    }
+
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zk-sound-" + std::to_string(::getpid()));
+    FakeServices fakes;
+    CSoundPlay player{fakes.services};
+};
+
+// First in the file: the whole binary may run in one process.
+TEST_F(Sound, AttacksArePlacedBySideAndHeightBeforeTheyStart) {
+    // x, y, rate heard, silent channel; first: the clip's own rate x 1.1, see SetFrequency.
+    const float cases[][4] = {{-1, 1, 24255, 1},  {-1, 1, 24200, 1}, {1, 1, 24200, 0},
+                              {-1, -1, 13200, 1}, {1, -1, 13200, 0}, {0, 0, 22050, -1}};
+    for (const auto& c : cases) {
+        player.PlayAt(3, c[0], c[1]);
+        EXPECT_EQ(fakes.audio.TakeJournal().back().kind, SoundEvent::Kind::Play);  // placed first
+        auto out = Render(9600);
+        for (int channel = 0; channel < 2; ++channel) {
+            double tone = channel == c[3] ? 0 : 1000.0 * c[2] / 22050;
+            EXPECT_NEAR(ToneFrequency(out, channel), tone, 2) << c[0] << c[1];
+            EXPECT_EQ(Rms(out, channel) == 0, channel == c[3]);
+        }
+    }
+    CSoundPlay menu(fakes.services);  // the menu's player hears everything centred
+    menu.InitDevice();
+    menu.AddSound(Path("tone.snz"), 0);
+    menu.PlayAt(0, -1, 1);
+    auto out = Render(4800);
+    EXPECT_NEAR(Rms(out, 0), Rms(out, 1), 1e-6);
+}
+
+TEST_F(Sound, VolumeAndPanInHundredthsOfADecibel) {
+    // Pan, volume, each channel's gain; the last is clamped to full left, full volume.
+    const double cases[][4] = {{0, -600, 0.501, 0.501},
+                               {2000, 0, 0.1, 1},
+                               {-2000, -600, 0.501, 0.0501},
+                               {0, -10000, 0, 0},
+                               {-30000, 500, 1, 0}};
+    auto buffer = Sine(1000, 22050);
+    buffer->Play(true);
+    for (const auto& c : cases) {
+        buffer->SetPan(c[0]);
+        buffer->SetVolume(c[1]);
+        auto out = Render(4800);
+        EXPECT_NEAR(Rms(out, 0) * std::sqrt(8.0), c[2], 0.003) << c[0] << " " << c[1];
+        EXPECT_NEAR(Rms(out, 1) * std::sqrt(8.0), c[3], 0.003) << c[0] << " " << c[1];
+    }
+    EXPECT_FALSE(buffer->SetFrequency(99) || buffer->SetFrequency(200001));  // rate unchanged
+    EXPECT_EQ(buffer->GetFrequency(), 22050u);
+}
+
+TEST_F(Sound, OnceStopsAtTheEndLoopWrapsWithoutAClick) {
+    auto once = Sine(500, 4410);  // 0.2 s: 9600 output frames
+    once->Play(false);
+    auto out = Render(9600 + 512);
+    EXPECT_EQ(once->GetStatus(), 0u);
+    EXPECT_GT(Rms({out.begin(), out.begin() + 2 * 9000}, 0), 0.3);
+    EXPECT_EQ(Rms({out.begin() + 2 * 9700, out.end()}, 0), 0.0);
+
+    // Looped seamlessly: no step between frames steeper than the tone's own slope.
+    auto loop = Sine(500, 4410);
+    loop->Play(true);
+    auto looped = Render(48000);
+    for (size_t i = 2; i < looped.size(); i += 2) {
+        ASSERT_LT(std::fabs(looped[i] - looped[i - 2]), 0.5 * 2 * M_PI * 500 / 48000 * 1.05) << i;
+    }
+    EXPECT_EQ(loop->GetStatus(), platform::kStatusPlaying | platform::kStatusLooping);
+}
+
+TEST_F(Sound, RenderingAllocatesNothing) {
+    auto once = Sine(500, 300), loop = Sine(700, 300);  // through a clip's end and loop wraps
+    once->Play(false);
+    loop->SetFrequency(24200);
+    loop->Play(true);
+    std::vector<float> out(2 * 256);
+    counting = true;
+    for (int period = 0; period < 100; ++period) {
+        fakes.audio.Render(out.data(), 256);
+    }
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+}
+
+TEST_F(Sound, PlayRestartsFromTheBeginningOnceOrLooping) {
+    ASSERT_EQ(player.Play(3, 0), 1);
+    auto first = Render(4800);
+    ASSERT_EQ(player.Play(3, 0), 1);  // while still playing once
+    EXPECT_EQ(Render(4800), first);
+    ASSERT_EQ(player.Play(3, 1), 1);
+    Render(4800);
+    EXPECT_EQ(Clip("tone.snz")->GetStatus(), platform::kStatusPlaying | platform::kStatusLooping);
+    ASSERT_EQ(player.Play(3, 0), 1);  // while looping: rewinds, now once
+    EXPECT_EQ(Render(4800), first);
+}
+
+TEST_F(Sound, VolumesAreRememberedPerIdAndAppliedOnEveryPlay) {
+    player.SetVolume(3, -500);  // not loaded yet: not remembered
+    player.Play(3, 0);
+    EXPECT_EQ(Clip("tone.snz")->GetVolume(), -1);  // a fresh clip of the game
+    player.SetVolume(3, -900);
+    Clip("tone.snz")->SetVolume(0);
+    player.Play(3, 0);
+    EXPECT_EQ(Clip("tone.snz")->GetVolume(), -900);
+    player.SetVolume(3, 0);  // 0 means nothing remembered: never applied again
+    Clip("tone.snz")->SetVolume(-300);
+    player.Play(3, 0);
+    EXPECT_EQ(Clip("tone.snz")->GetVolume(), -300);
+
+    theSoundVolume.Remember(199, -1234);  // the menu's fresh clips take the remembered volume
+    theSoundVolume.Remember(200, -5);     // outside the table: not kept
+    CSoundPlay menu(fakes.services);
+    menu.InitDevice();
+    menu.AddSound(Asset("a.snz", MonoClip(kTone)), 199);
+    menu.AddSound(Asset("b.snz", MonoClip(kTone)), 198);
+    ASSERT_EQ(menu.Play(199, 0) + menu.Play(198, 0), 2);
+    EXPECT_EQ(std::pair(Clip("a.snz")->GetVolume(), Clip("b.snz")->GetVolume()),
+              std::pair(-1234, 0));
+    EXPECT_EQ(theSoundVolume.Remembered(200), 0);
+}
+
+TEST_F(Sound, WithoutAnOutputOrAClipNothingPlays) {
+    fakes.audio.available = false;
+    CSoundPlay silent(fakes.services);
+    EXPECT_EQ(silent.InitDevice(), 0);
+    silent.AddSound(Path("tone.snz"), 0);
+    EXPECT_EQ(silent.Play(0, 0), 0);
+    EXPECT_EQ(player.LoadSound(5), 0);  // never registered: nothing to load
+    EXPECT_EQ(player.Play(5, 0) + player.Play(250, 0), 0);
+    EXPECT_TRUE(fakes.audio.TakeJournal().empty());
+}
+
+TEST_F(Sound, RefusedFilesShowTheirMessageOnEveryPlay) {
+    Bytes fmt18 = Format(1, 1, 22050, 16);
+    Put16(fmt18, 0);
+    Bytes badAlign = fmt18;
+    badAlign[12] = 4;
+    const Bytes fmt = Chunk("fmt ", fmt18), data = Chunk("data", kTone);
+    const std::string notWave = "これはWAVファイルではありません",
+                      noData = "dataチャンクが見つかりません";
+    struct Case {
+        Bytes file;
+        std::string text, caption;  // "" = refused silently
+    } cases[] = {
+        {Riff({fmt, data}, "AVI "), notWave, " lol "},
+        {Chunk("RIFX", Bytes(20, 0)), notWave, " lol "},
+        {Riff({data}), "fmt チャンクが見つかりません", ""},
+        // A 16-byte "fmt " chunk ending the file: the 18-byte record cannot be read.
+        {Riff({Chunk("fmt ", Format(1, 1, 22050, 16))}), "WAVフォーマットの読み込み失敗", ""},
+        {Riff({Chunk("fmt ", Format(3, 1, 22050, 32)), data}),
+         "リニアPCMフォーマットを想定しています", ""},
+        {Riff({Chunk("fmt ", Format(1, 2, 22050, 16)), data}), "音源はモノラルである必要があります",
+         ""},
+        {Riff({fmt, Chunk("LIST", Bytes(4, 'x'))}), noData, ""},
+        {Riff({data, fmt}), noData, ""},  // the search goes on from "fmt "
+        {Bytes{'R', 'I', 'F'}, "", ""},
+        {Riff({Chunk("fmt ", Format(1, 1, 22050, 24)), data}), "", ""},  // the mixer refuses
+        {Riff({Chunk("fmt ", Format(1, 0, 22050, 16)), data}), "", ""},
+        {Riff({Chunk("fmt ", Format(1, 1, 99, 16)), data}), "", ""},
+        {Riff({Chunk("fmt ", Format(1, 1, 200001, 16)), data}), "", ""},
+        {Riff({Chunk("fmt ", badAlign), data}), "", ""},
+        {Riff({fmt, Chunk("data", {})}), "", ""},
+        // A size field claiming gigabytes is refused before anything is read.
+        {Riff({fmt, Chunk("data", kTone, 0x7FFFFFF0)}), "", ""},
+    };
+    int id = 10;
+    for (const Case& c : cases) {
+        player.AddSound(Asset(std::to_string(id) + ".snz", c.file), id);
+        EXPECT_EQ(player.Play(id, 0) + player.Play(id, 0), 0) << id;
+        auto shown = std::exchange(fakes.messages.shown, {});
+        ASSERT_EQ(shown.size(), c.text.empty() ? 0u : 2u) << id;
+        for (const auto& message : shown) {
+            EXPECT_EQ(message.text + "|" + message.caption, c.text + "|" + c.caption);
+        }
+        ++id;
+    }
+    player.AddSound(Path("missing.snz"), 100);
+    EXPECT_EQ(player.Play(100, 0), 0);
+    EXPECT_TRUE(fakes.messages.shown.empty() && fakes.audio.TakeJournal().empty());
+}
+
+TEST_F(Sound, FilesAsOtherToolsWriteThem) {
+    // Extra chunks before "fmt ", an 18-byte format chunk, an odd-sized chunk
+    // with its pad byte (8-bit silence); and data cut short by the file's end.
+    Bytes fmt18 = Format(1, 1, 100, 8);
+    Put16(fmt18, 0);
+    const Bytes whole = MonoClip(kTone), cut(whole.begin(), whole.end() - 1000);
+    Bytes other = Riff({Chunk("LIST", Bytes(5, 'i')), Chunk("fmt ", fmt18),
+                        Chunk("fact", Bytes(4, 0)), Chunk("data", Bytes(801, 128))});
+    player.AddSound(Asset("0.snz", other), 0);
+    player.AddSound(Asset("1.snz", cut), 1);
+    ASSERT_EQ(player.Play(0, 0) + player.Play(1, 0), 2);
+    EXPECT_EQ(Clip("0.snz")->Bytes(), 801u);
+    EXPECT_EQ(Clip("0.snz")->Format().samplesPerSec, 100u);
+    EXPECT_EQ(Clip("1.snz")->Bytes(), kTone.size() - 1000);
+    player.Stop(1);
+    EXPECT_EQ(Rms(Render(256), 0), 0.0);  // unsigned 8-bit 128 is silence
+    EXPECT_TRUE(fakes.messages.shown.empty());
+}
+
+}  // namespace
