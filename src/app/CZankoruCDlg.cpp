@@ -6,9 +6,11 @@
 
 #include <vector>
 
+#include "platform/net/CurlHttpClient.h"
 #include "platform/sys/AppName.h"
 #include "platform/sys/Clock.h"
 #include "platform/sys/CrtRandom.h"
+#include "platform/ui/CredentialsDialog.h"
 #include "platform/ui/MessageBox.h"
 #include "ranking/CDlgSendNet.h"
 #include "ranking/LaunchUpdater.h"
@@ -35,6 +37,17 @@ std::string CurrentDirectory() {
     }
     return directory;
 }
+
+// Until the window is handed its services: the password dialog of a
+// server that asks for one.
+class DesktopCredentials : public platform::Dialogs {
+  public:
+    bool AskScore(platform::ScoreDialogFields&) override { return false; }
+    bool AskCredentials(const platform::CredentialsPrompt& prompt,
+                        platform::Credentials& credentials) override {
+        return platform::AskCredentials(prompt, credentials);
+    }
+};
 
 }  // namespace
 
@@ -163,8 +176,10 @@ void CZankoruCDlg::OfferScore() {
     }
     settings.aria = dialog.area;
     settings.name = dialog.name;
-    std::string answer =
-        SendScore(settings.aria, settings.name, gameScene->level - 1, gameScene->mistakes);
+    platform::CurlHttpClient http;
+    DesktopCredentials dialogs;
+    std::string answer = SendScore(http, dialogs, settings.aria, settings.name,
+                                   gameScene->level - 1, gameScene->mistakes);
     platform::ShowMessageBox(answer, platform::ApplicationName(), this);
 }
 
