@@ -1,6 +1,5 @@
-// The page fetcher: the bytes it puts on the wire (through the real client,
-// to a server on 127.0.0.1), its redirects, cookies and password challenge,
-// and how it reports failures.
+// The page fetcher: its bytes on the wire (real client, server on 127.0.0.1),
+// redirects, cookies, password challenge and failures.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -43,12 +42,11 @@ class Fetcher : public ::testing::Test {
 
 TEST_F(Fetcher, SendsExactlyTheseBytesAndAnswersOnePasswordChallenge) {
     std::string challenge = "WWW-Authenticate: Basic realm=\"r\"\r\n";
-    TestHttpServer server({HttpReply("200 OK", "", "a\r\nb"), HttpReply("401 No", challenge, ""),
+    TestHttpServer server({HttpReply("200 OK", "", ""), HttpReply("401 No", challenge, ""),
                            HttpReply("302 Found", "Location: /in\r\n", ""),
                            HttpReply("401 No", challenge, "locked")});
     std::string score = "/game/zankoru/GameSet.asp?aria=Japan&name=ABC&mode=0&level=2&score=3";
     EXPECT_EQ(0, fetcher.RequestPage("http://" + server.Host() + score, "", ""));
-    EXPECT_EQ(Lines({"a\n\r\n", "b\r\n"}), fetcher.m_arrLines);
     // A line break in the referer cannot start a header line of its own.
     fetcher.m_bBrowserAgent = 1;
     dialogs.credentialAnswers.push_back({true, {"kel", "pw"}});
@@ -79,7 +77,9 @@ TEST_F(Fetcher, FollowsFiveRedirectsCarryingTheCookies) {
                           HttpReply("302 Found", "Location: r5?x#y\r\n", ""),
                           HttpReply("302 Found", "Location: /r6\r\n", "sixth")});
     TestHttpServer server(
-        {HttpReply("303 See Other", "Set-Cookie: sid=a; Path=/\r\nLOCATION:  next?q=1 \r\n", ""),
+        {HttpReply("303 See",
+                   "Content-Location: /no\r\nSet-Cookie: sid=a; Path=/\r\nLOCATION:  next?q=1 \r\n",
+                   ""),
          HttpReply("301 Moved", "set-cookie: lang=ja\r\nlocation: ../up#p\r\nSet-Cookie: sid=b\r\n",
                    ""),
          HttpReply("302 Found", "Location: //" + other.Host() + "/r3\r\n", "")});
@@ -93,17 +93,6 @@ TEST_F(Fetcher, FollowsFiveRedirectsCarryingTheCookies) {
               other.Requests());
     EXPECT_EQ(Lines({"sixth\r\n"}), fetcher.m_arrLines);
     EXPECT_EQ("http://127.0.0.1/r5?x", fetcher.m_strFinalUrl);
-}
-
-TEST_F(Fetcher, OnlyALocatedRedirectStatusIsFollowed) {
-    for (std::string reply : {"300 Location: /x", "304 Location: /x", "307 Location: /x",
-                              "500 Location: /x", "302 Content-Location: /x", "302 Location: "}) {
-        scripted.requests.clear();
-        Answer(std::stoi(reply), reply.substr(4));
-        EXPECT_EQ(0, connect.RequestPage("http://h/a", "", ""));
-        EXPECT_EQ(1u, scripted.requests.size()) << reply;
-        EXPECT_EQ(Lines({"page\r\n"}), connect.m_arrLines);
-    }
 }
 
 TEST_F(Fetcher, ChallengePicksThePromptAndTheScheme) {
@@ -129,31 +118,36 @@ TEST_F(Fetcher, ChallengePicksThePromptAndTheScheme) {
 }
 
 TEST_F(Fetcher, SchemeCheckPicksPlainOrSecureAndKeepsItForOtherSchemes) {
-    // address, the location it answers with (none: a page), the last URL asked, the final address
+    // address, the answer (status, location), the last URL asked, the final address
     const char* cases[][4] = {
-        {"HtTpS://h:81/s", "", "https://h:81/s", "https://h/s"},
-        {"ftp://h/f", "", "https://h:21/f", "h/f"},
-        {"hTTp://h/p", "", "http://h:80/p", "http://h/p"},
-        {"ftp://[::1]:8080/a b", "", "http://[::1]:8080/a%20b", "::1/a b"},
+        {"HtTpS://h:81/s", "200", "https://h:81/s", "https://h/s"},
+        {"ftp://h/f", "200", "https://h:21/f", "h/f"},
+        {"hTTp://h/p", "200", "http://h:80/p", "http://h/p"},
+        {"ftp://[::1]:8080/a b", "200", "http://[::1]:8080/a%20b", "::1/a b"},
         // Line breaks go, the fragment is cut, only what cannot travel raw is encoded.
-        {"http://h/p?n=A B&%41/\xE5\t=?\r\n#f", "", "http://h:80/p?n=A%20B&%41/%E5%09=?",
+        {"http://h/p?n=A B&%41/\xE5\t=?\r\n#f", "200", "http://h:80/p?n=A%20B&%41/%E5%09=?",
          "http://h/p?n=A B&%41/\xE5\t=?"},
-        {"http://h/", "HTTPS://h2/s", "https://h2:443/s", "https://h2/s"},
-        {"https://h/", "//h3/x", "https://h3:443/x", "https://h3/x"},
-        {"https://h/", "http://h4/y", "http://h4:80/y", "http://h4/y"},
-        {"HTTPS://u:pw@Host:8443", "", "https://Host:8443/", "https://Host/"},
-        {"http://[::1]:81?q=/../x#f", "", "http://[::1]:81/?q=/../x", "http://::1/?q=/../x"},
-        {"http://h/a/b/../c/./d/..?p=../", "", "http://h:80/a/c/?p=../", "http://h/a/c/?p=../"},
+        {"http://h/", "302 HTTPS://h2/s", "https://h2:443/s", "https://h2/s"},
+        {"https://h/", "301 //h3/x", "https://h3:443/x", "https://h3/x"},
+        {"https://h/", "303 http://h4/y", "http://h4:80/y", "http://h4/y"},
+        {"HTTPS://u:pw@Host:8443", "200", "https://Host:8443/", "https://Host/"},
+        {"http://[::1]:81?q=/../x#f", "200", "http://[::1]:81/?q=/../x", "http://::1/?q=/../x"},
+        {"http://h/a/b/../c/./d/..?p=../", "200", "http://h:80/a/c/?p=../", "http://h/a/c/?p=../"},
+        // Only 301, 302 and 303 with a location are followed.
+        {"http://h/a", "307 /x", "http://h:80/a", "http://h/a"},
+        {"http://h/b", "300 /x", "http://h:80/b", "http://h/b"},
+        {"http://h/c", "500 /x", "http://h:80/c", "http://h/c"},
+        {"http://h/d", "302 ", "http://h:80/d", "http://h/d"},
     };
-    for (auto [address, location, url, finalUrl] : cases) {
-        Answer(*location ? 302 : 200, std::string("Location: ") + location);
+    for (auto [address, answer, url, finalUrl] : cases) {
+        Answer(std::atoi(answer), std::string("Location: ") + (answer + 3));
         EXPECT_EQ(0, connect.RequestPage(address, "", ""));
         EXPECT_EQ(url, scripted.requests.back().url);
         EXPECT_EQ(finalUrl, connect.m_strFinalUrl);
     }
 }
 
-TEST_F(Fetcher, ReportsFailuresWithTheAddressAndKeepsTheLastPage) {
+TEST_F(Fetcher, ReportsFailuresWithTheAddressAndCutsAHugeBody) {
     RefusingPort closed;
     std::string object = "/game/zankoru/GameSet.asp?aria=&name=x";
     EXPECT_EQ(2, fetcher.RequestPage("http://127.0.0.1:" + std::to_string(closed.Port()) + object,
@@ -161,10 +155,16 @@ TEST_F(Fetcher, ReportsFailuresWithTheAddressAndKeepsTheLastPage) {
     EXPECT_TRUE(fetcher.m_arrLines.empty());
     std::string prefix = "127.0.0.1" + object + "\r\n";
     EXPECT_EQ(prefix, fetcher.m_strError.substr(0, prefix.size()));
-    EXPECT_GT(fetcher.m_strError.size(), prefix.size() + 10);
     EXPECT_EQ("http://127.0.0.1" + object, fetcher.m_strFinalUrl);
 
-    TestHttpServer server({HttpReply("200 OK", "", "kept")});
+    // 100-byte lines; the cap falls 16 bytes into a line, which is dropped.
+    std::string line = std::string(99, 'x') + "\n";
+    std::string body;
+    body.reserve(18 << 20);
+    for (size_t i = 0; i < platform::CurlHttpClient::kMaxBodyBytes / 100 + 10000; ++i) {
+        body += line;
+    }
+    TestHttpServer server({HttpReply("200 OK", "", "kept"), HttpReply("200 OK", "", body)});
     ASSERT_EQ(0, fetcher.RequestPage("http://" + server.Host() + "/", "", ""));
     // A "#" that opens the address does not cut it, and no host is found.
     EXPECT_EQ(2, fetcher.RequestPage("#top", "", ""));
@@ -177,17 +177,6 @@ TEST_F(Fetcher, ReportsFailuresWithTheAddressAndKeepsTheLastPage) {
                             "http://h:99999/", "http://h:8x/", "1http://h/", "http://[::1/"}) {
         EXPECT_EQ(2, fetcher.RequestPage(bad, "", "")) << bad;
     }
-}
-
-TEST_F(Fetcher, HugeBodyIsCutAtTheCapKeepingTheWholeLinesBeforeIt) {
-    // 100-byte lines; the cap falls 16 bytes into a line, which is dropped.
-    std::string line = std::string(99, 'x') + "\n";
-    std::string body;
-    body.reserve(18 << 20);
-    for (size_t i = 0; i < platform::CurlHttpClient::kMaxBodyBytes / 100 + 10000; ++i) {
-        body += line;
-    }
-    TestHttpServer server({HttpReply("200 OK", "", body)});
     EXPECT_EQ(2, fetcher.RequestPage("http://" + server.Host() + "/huge", "", ""));
     ASSERT_EQ(platform::CurlHttpClient::kMaxBodyBytes / 100, fetcher.m_arrLines.size());
     EXPECT_EQ(line + "\r\n", fetcher.m_arrLines.back());

@@ -1,9 +1,6 @@
 // Splitting a body into page lines.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "http/PageLines.h"
 
 namespace {

@@ -20,11 +20,6 @@ RefusingPort::~RefusingPort() {
     close(fd);
 }
 
-std::string HttpReply(const std::string& status, const std::string& headerLines,
-                      const std::string& body) {
-    return "HTTP/1.0 " + status + "\r\n" + headerLines + "\r\n" + body;
-}
-
 TestHttpServer::TestHttpServer(std::vector<std::string> scripted) : replies(std::move(scripted)) {
     timeval limit{10, 0};  // every wait ends, whatever the client does
     setsockopt(socket.fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);

@@ -34,5 +34,7 @@ class TestHttpServer {
 };
 
 // "HTTP/1.0 <status>\r\n" + header lines + "\r\n" + body, ended by the close.
-std::string HttpReply(const std::string& status, const std::string& headerLines,
-                      const std::string& body);
+inline std::string HttpReply(const std::string& status, const std::string& lines,
+                             const std::string& body) {
+    return "HTTP/1.0 " + status + "\r\n" + lines + "\r\n" + body;
+}

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "FakeServices.h"
 #include "ranking/RankingHost.h"

@@ -1,11 +1,7 @@
-// Fuzz entry for the bytes a server controls: the header text of an answer
-// (its location and cookies) and the body split into page lines.
-// Input: the first byte picks the block size the body arrives in; the rest is
-// header text, "\r\n\r\n", body (without the separator all of it is body).
+// Fuzz entry for what a server sends. Input: the block size the body arrives
+// in (first byte), header text, "\r\n\r\n", body (all body without it).
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "http/HttpRedirect.h"
 #include "http/HttpText.h"
