@@ -1,35 +1,29 @@
 #include "http/CKelHttpConnect.h"
 
-#include <memory>
-
-#include "http/CKelHttpSession.h"
 #include "http/HttpRedirect.h"
+#include "http/HttpText.h"
 #include "http/PageLines.h"
-#include "platform/net/Internet.h"
 
 namespace {
 
 const char kNoUrlMessage[] = "URLが指定されていません。";
+const char kNoHostMessage[] = "No server name could be taken from the address.";
+const char kBodyCutMessage[] = "The answer is longer than 16 MiB; it was cut there.";
+// The longest failure message kept after the address.
+constexpr size_t kMaxMessageBytes = 1023;
 const char kBrowserAgentLine[] =
     "User-Agent: "
     "Mozilla/4.0+(compatible;+MSIE+7.0;+Windows+NT+5.1;+.NET+CLR+2.0.50727;+InfoPath.2;+.NET+CLR+"
     "3.0.04506.648;+.NET+CLR+3.5.21022;+.NET+CLR+1.1.4322) \r\n";
 const char kOwnAgentLine[] = "User-Agent: KelConnect \r\n";
 
-bool StartsWithUpper(const std::string& text, const char* prefix) {
-    for (size_t i = 0; prefix[i] != '\0'; ++i) {
-        if (i >= text.size()) {
-            return false;
-        }
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
+// A request that brought no answer; RequestPage turns it into result 2.
+struct NetworkFailure {
+    std::string message;
+};
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 bool IsRedirectStatus(int status) {
@@ -47,17 +41,46 @@ std::string WithoutLineBreaks(const std::string& text) {
     return kept;
 }
 
+// The realm="..." parameter of an authentication challenge.
+std::string RealmOf(const std::string& challenge) {
+    std::string lower;
+    for (char c : challenge) {
+        lower += LowerAscii(c);
+    }
+    size_t at = lower.find("realm=");
+    if (at == std::string::npos) {
+        return std::string();
+    }
+    size_t start = at + 6;
+    if (start < challenge.size() && challenge[start] == '"') {
+        size_t end = challenge.find('"', start + 1);
+        return challenge.substr(start + 1,
+                                end == std::string::npos ? std::string::npos : end - start - 1);
+    }
+    size_t end = challenge.find(',', start);
+    return TrimBlanks(
+        challenge.substr(start, end == std::string::npos ? std::string::npos : end - start));
+}
+
+platform::HttpResponse SendOrFail(platform::HttpClient& http,
+                                  const platform::HttpRequest& request) {
+    platform::HttpResponse response = http.Send(request);
+    if (!response.received) {
+        throw NetworkFailure{response.error};
+    }
+    return response;
+}
+
 }  // namespace
 
-CKelHttpConnect::CKelHttpConnect() = default;
-
-CKelHttpConnect::~CKelHttpConnect() = default;
+CKelHttpConnect::CKelHttpConnect(platform::HttpClient& http, platform::Dialogs& dialogs)
+    : m_http(http), m_dialogs(dialogs) {}
 
 void CKelHttpConnect::CheckScheme(const std::string& address) {
-    if (StartsWithUpper(address, "HTTPS:")) {
-        m_dwRequestFlags = kSecureRequestFlags;
-    } else if (StartsWithUpper(address, "HTTP:")) {
-        m_dwRequestFlags = kPlainRequestFlags;
+    if (StartsWithNoCase(address, "HTTPS:")) {
+        m_dwRequestFlags = RequestFlags::Secure;
+    } else if (StartsWithNoCase(address, "HTTP:")) {
+        m_dwRequestFlags = RequestFlags::Plain;
     }
 }
 
@@ -82,18 +105,49 @@ std::string CKelHttpConnect::HeaderText(const std::string& body, const std::stri
     return text;
 }
 
-void CKelHttpConnect::ReadBody(platform::HttpFile& file) {
-    m_arrLines.clear();
-    PageLineSplitter splitter(m_arrLines);
-    char block[4096];
-    for (;;) {
-        size_t count = file.Read(block, sizeof block);
-        if (count == 0) {
-            break;
-        }
-        splitter.Feed(block, count);
+platform::HttpRequest CKelHttpConnect::MakeRequest(const std::string& method,
+                                                   const UrlParts& target,
+                                                   const std::string& body) const {
+    if (target.host.empty()) {
+        throw NetworkFailure{kNoHostMessage};
     }
-    splitter.Finish();
+    platform::HttpRequest request;
+    request.method = method;
+    std::string host =
+        target.host.find(':') != std::string::npos ? "[" + target.host + "]" : target.host;
+    request.url = (m_dwRequestFlags == RequestFlags::Secure ? "https://" : "http://") + host + ":" +
+                  std::to_string(target.port) + EncodeRequestTarget(target.object);
+    size_t start = 0;
+    for (size_t end; (end = m_strHeaders.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+        if (end > start) {
+            request.headers.push_back(m_strHeaders.substr(start, end - start));
+        }
+    }
+    request.body = body;
+    return request;
+}
+
+void CKelHttpConnect::AskCredentials(const std::string& host, const std::string& challengeHeaders,
+                                     platform::HttpRequest& request) {
+    platform::CredentialsPrompt prompt;
+    prompt.host = host;
+    bool basic = false;
+    bool digest = false;
+    for (const std::string& challenge : FindHeaderValues(challengeHeaders, "WWW-Authenticate")) {
+        basic = basic || StartsWithNoCase(challenge, "Basic");
+        digest = digest || StartsWithNoCase(challenge, "Digest");
+        if (prompt.realm.empty()) {
+            prompt.realm = RealmOf(challenge);
+        }
+    }
+    platform::Credentials credentials;
+    if (!m_dialogs.AskCredentials(prompt, credentials)) {
+        return;
+    }
+    request.auth = digest && !basic ? platform::HttpAuth::Digest : platform::HttpAuth::Basic;
+    request.user = credentials.user;
+    request.password = credentials.password;
 }
 
 int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body,
@@ -107,64 +161,48 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
         address.erase(hash);
     }
     m_strError.clear();
-
-    CKelHttpSession session(m_strAgent);
     if (address.empty()) {
         m_strError = kNoUrlMessage;
-        session.Close();
         return 1;
     }
 
-    std::unique_ptr<platform::HttpConnection> connection;
-    std::unique_ptr<platform::HttpFile> file;
-    platform::UrlParts target;  // host, port and object of the request under way
+    UrlParts target;  // host, port and object of the request under way
     bool finalUrlSet = false;
     bool finalSecure = false;
     int result = 0;
     try {
         CheckScheme(address);
         // A failed split leaves no host; the send then fails as a network error.
-        platform::CrackUrl(address, target);
+        CrackUrl(address, target);
         m_strHeaders = HeaderText(body, referer, std::string());
-
-        connection = session.GetHttpConnection(target.host, target.port);
-        file =
-            connection->OpenRequest(body.empty() ? "GET" : "POST", target.object, m_dwRequestFlags);
-        file->AddRequestHeaders(m_strHeaders);
-        file->SendRequest(body);
+        platform::HttpRequest request = MakeRequest(body.empty() ? "GET" : "POST", target, body);
+        platform::HttpResponse response = SendOrFail(m_http, request);
         m_strFinalUrl = target.host + target.object;
         finalUrlSet = true;
-        finalSecure = (m_dwRequestFlags & platform::kFlagSecure) != 0;
-        int status = file->QueryStatusCode();
+        finalSecure = m_dwRequestFlags == RequestFlags::Secure;
 
         // One password challenge is answered; the same request (with its body)
-        // goes again with the player's credentials.
-        if (status == 401) {
-            file->ShowCredentialsDialog();
-            file->SendRequest(body);
-            status = file->QueryStatusCode();
+        // goes again, with the player's credentials unless they cancelled.
+        if (response.status == 401) {
+            AskCredentials(target.host, response.rawHeaders, request);
+            response = SendOrFail(m_http, request);
         }
 
         std::vector<std::string> cookies;
         int redirects = 0;
-        while (IsRedirectStatus(status) && redirects < kMaxRedirects) {
-            std::string rawHeaders = file->QueryRawHeaders();
-            std::string location = RedirectLocation(rawHeaders);
+        while (IsRedirectStatus(response.status) && redirects < kMaxRedirects) {
+            std::string location = RedirectLocation(response.rawHeaders);
             if (location.empty()) {
                 break;  // nowhere to go: this answer's body is the page
             }
-            MergeSetCookies(rawHeaders, cookies);
-            file->Close();
-            file.reset();
-            connection->Close();
-            connection.reset();
+            MergeSetCookies(response.rawHeaders, cookies);
 
             if (location.compare(0, 2, "//") == 0) {
                 location.insert(0, finalSecure ? "https:" : "http:");
             }
             CheckScheme(location);
             if (HasScheme(location)) {
-                platform::CrackUrl(location, target);
+                CrackUrl(location, target);
             } else if (location[0] == '/') {
                 target.object = location;
             } else {
@@ -174,32 +212,30 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
             // The redirected request is a GET without a body, so the lines
             // that describe a body are left out.
             m_strHeaders = HeaderText(std::string(), referer, CookieHeaderLine(cookies));
-            connection = session.GetHttpConnection(target.host, target.port);
-            file = connection->OpenRequest("GET", target.object, m_dwRequestFlags);
-            file->AddRequestHeaders(m_strHeaders);
-            file->SendRequest();
+            response = SendOrFail(m_http, MakeRequest("GET", target, std::string()));
             m_strFinalUrl = target.host + target.object;
-            finalSecure = (m_dwRequestFlags & platform::kFlagSecure) != 0;
-            status = file->QueryStatusCode();
+            finalSecure = m_dwRequestFlags == RequestFlags::Secure;
             ++redirects;
         }
 
-        ReadBody(*file);
-        file->Close();
-        connection->Close();
-    } catch (const platform::InternetException& error) {
+        m_arrLines.clear();
+        PageLineSplitter splitter(m_arrLines);
+        splitter.Feed(response.body.data(), response.body.size());
+        if (response.bodyCut) {
+            // The whole lines before the cut stay; the piece it fell in goes.
+            throw NetworkFailure{kBodyCutMessage};
+        }
+        splitter.Finish();
+    } catch (const NetworkFailure& failure) {
         // The address named is this call's, never one left from an earlier call.
         if (!finalUrlSet) {
             m_strFinalUrl = target.host + target.object;
-            finalSecure = (m_dwRequestFlags & platform::kFlagSecure) != 0;
+            finalSecure = m_dwRequestFlags == RequestFlags::Secure;
         }
-        m_strError = m_strFinalUrl + "\r\n" + error.Message();
+        m_strError = m_strFinalUrl + "\r\n" + failure.message.substr(0, kMaxMessageBytes);
         result = 2;
     }
 
-    file.reset();
-    connection.reset();
-    session.Close();
     if (!m_strFinalUrl.empty() && !passedUrl.empty() &&
         (passedUrl[0] == 'H' || passedUrl[0] == 'h')) {
         m_strFinalUrl.insert(0, finalSecure ? "https://" : "http://");

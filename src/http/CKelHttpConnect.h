@@ -1,41 +1,37 @@
 #pragma once
-// The page fetcher. One call of RequestPage opens an internet session, sends
-// one HTTP/1.0 request (GET, or POST when a body is given), answers a password
-// challenge once, follows up to five redirects itself and reads the body of
-// the last answer into page lines. Network failures are caught and reported
-// by the result code and m_strError; nothing stays open between calls.
+// The page fetcher. One call of RequestPage sends one HTTP/1.0 request (GET,
+// or POST when a body is given), answers a password challenge once with what
+// the player types, follows up to five redirects itself and reads the body of
+// the last answer into page lines. Network failures are reported by the
+// result code and m_strError; nothing stays open between calls.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace platform {
-class HttpFile;
-}
+#include "platform/net/HttpClient.h"
+#include "platform/ui/Dialogs.h"
+
+struct UrlParts;
 
 class CKelHttpConnect {
   public:
-    // Request flags: the default set, and the sets the scheme check picks for
-    // "http:" and "https:" addresses. Automatic redirection is off in all.
-    static constexpr uint32_t kDefaultRequestFlags = 0x20200000u;
-    static constexpr uint32_t kPlainRequestFlags = 0xA0200000u;
-    static constexpr uint32_t kSecureRequestFlags = 0xA0A00000u;
+    // How the requests travel. The scheme check of every address picks it:
+    // "https:" secure, "http:" plain; any other address keeps the last choice,
+    // also from an earlier call.
+    enum class RequestFlags { Plain, Secure };
     static constexpr int kMaxRedirects = 5;
 
-    CKelHttpConnect();
-    virtual ~CKelHttpConnect();
+    CKelHttpConnect(platform::HttpClient& http, platform::Dialogs& dialogs);
 
     // 0: an answer was received and its body read, whatever its HTTP status.
     // 1: no URL (empty once line breaks and the fragment are gone).
     // 2: a network error; m_strError holds the address, CR LF, the message.
-    // Throws platform::InternetException when the internet session itself
-    // cannot be opened.
     int RequestPage(const std::string& url, const std::string& body, const std::string& referer);
 
     std::string m_strHeaders;  // header text of the request under way
     std::string m_strError;    // error text of the last call
     int32_t m_bBrowserAgent = 0;
-    std::string m_strAgent;  // agent handed to the internet session
-    uint32_t m_dwRequestFlags = kDefaultRequestFlags;
+    RequestFlags m_dwRequestFlags = RequestFlags::Plain;
     std::vector<std::string> m_arrLines;  // page lines of the last body read
     std::string m_strFinalUrl;            // address of the last request sent
 
@@ -43,5 +39,11 @@ class CKelHttpConnect {
     void CheckScheme(const std::string& address);
     std::string HeaderText(const std::string& body, const std::string& referer,
                            const std::string& cookieLine) const;
-    void ReadBody(platform::HttpFile& file);
+    platform::HttpRequest MakeRequest(const std::string& method, const UrlParts& target,
+                                      const std::string& body) const;
+    void AskCredentials(const std::string& host, const std::string& challengeHeaders,
+                        platform::HttpRequest& request);
+
+    platform::HttpClient& m_http;
+    platform::Dialogs& m_dialogs;
 };

@@ -1,6 +1,6 @@
 #include "http/HttpRedirect.h"
 
-#include "platform/net/Internet.h"
+#include "http/HttpText.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ std::string CookieName(const std::string& pair) {
 }  // namespace
 
 std::string RedirectLocation(const std::string& rawHeaders) {
-    std::vector<std::string> values = platform::FindHeaderValues(rawHeaders, "Location");
+    std::vector<std::string> values = FindHeaderValues(rawHeaders, "Location");
     if (values.empty()) {
         return std::string();
     }
@@ -21,22 +21,6 @@ std::string RedirectLocation(const std::string& rawHeaders) {
         location.erase(hash);
     }
     return location;
-}
-
-bool HasScheme(const std::string& location) {
-    size_t colon = location.find(':');
-    if (colon == std::string::npos || colon == 0) {
-        return false;
-    }
-    for (size_t i = 0; i < colon; ++i) {
-        char c = location[i];
-        bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-        if (!(alpha || (i > 0 && other))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string ResolveRelativeObject(const std::string& currentObject, const std::string& location) {
@@ -53,14 +37,14 @@ std::string ResolveRelativeObject(const std::string& currentObject, const std::s
     }
     size_t locationQuery = location.find('?');
     std::string base = currentPath.substr(0, currentPath.rfind('/') + 1);
-    std::string path = platform::RemoveDotSegments(base + location.substr(0, locationQuery));
+    std::string path = RemoveDotSegments(base + location.substr(0, locationQuery));
     return path +
            (locationQuery == std::string::npos ? std::string() : location.substr(locationQuery));
 }
 
 void MergeSetCookies(const std::string& rawHeaders, std::vector<std::string>& pairs) {
-    for (const std::string& value : platform::FindHeaderValues(rawHeaders, "Set-Cookie")) {
-        std::string pair = platform::TrimBlanks(value.substr(0, value.find(';')));
+    for (const std::string& value : FindHeaderValues(rawHeaders, "Set-Cookie")) {
+        std::string pair = TrimBlanks(value.substr(0, value.find(';')));
         // A pair needs a name; a bare value is not a cookie a server can read
         // back, and control bytes would break the header line.
         size_t equals = pair.find('=');

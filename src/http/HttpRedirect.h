@@ -8,9 +8,6 @@
 // empty when there is none.
 std::string RedirectLocation(const std::string& rawHeaders);
 
-// True when the location names its own scheme ("http://...", "ftp://...").
-bool HasScheme(const std::string& location);
-
 // A location that is neither absolute nor rooted at "/", resolved against the
 // current object (path with query): "b?x" from "/a/c?y" gives "/a/b?x", "?x"
 // gives "/a/c?x", "../b" from "/a/c/d" gives "/a/b".

@@ -1,7 +1,7 @@
 #include "ranking/SendScore.h"
 
 #include "http/CKelHttpConnect.h"
-#include "platform/net/Internet.h"
+#include "http/HttpText.h"
 #include "ranking/RankingHost.h"
 
 namespace {
@@ -51,7 +51,7 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines) {
         if (!started) {
             continue;
         }
-        std::string text = WithParagraphBreaks(platform::TrimBlanks(line));
+        std::string text = WithParagraphBreaks(TrimBlanks(line));
         if (!text.empty()) {
             result += text + "\r\n";
         }
@@ -59,15 +59,12 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines) {
     return result.empty() ? std::string(kErr) : result;
 }
 
-std::string SendScore(const std::string& aria, const std::string& name, int level, int score) {
-    std::string address = ScoreAddress(RankingHost(), aria, name, level, score);
-    CKelHttpConnect fetcher;
-    try {
-        // The result code and the error text say nothing the player needs:
-        // without usable lines the answer is "Err".
-        fetcher.RequestPage(address, std::string(), std::string());
-    } catch (const platform::InternetException&) {
-        return kErr;  // no internet session at all
-    }
+std::string SendScore(platform::HttpClient& http, platform::Dialogs& dialogs,
+                      const std::string& aria, const std::string& name, int level, int score) {
+    CKelHttpConnect fetcher(http, dialogs);
+    // The result code and the error text say nothing the player needs:
+    // without usable lines the answer is "Err".
+    fetcher.RequestPage(ScoreAddress(RankingHost(), aria, name, level, score), std::string(),
+                        std::string());
     return ReadScoreAnswer(fetcher.m_arrLines);
 }

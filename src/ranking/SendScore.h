@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/net/HttpClient.h"
+#include "platform/ui/Dialogs.h"
+
 // "http://" + host + "/game/zankoru/GameSet.asp?aria=...&name=...&mode=0&level=...&score=..."
 // with the values inserted as they are.
 std::string ScoreAddress(const std::string& host, const std::string& aria, const std::string& name,
@@ -18,7 +21,8 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines);
 
 // Sends the score to the ranking server (RankingHost()) and returns the text
 // to show the player, or "Err" when nothing usable came back: no network, no
-// server, no markers, or no internet session at all.
+// server, no markers. A server asking for a password gets one through `dialogs`.
 // aria, name: the settings' values as confirmed in the score dialog.
 // level: the game's level - 1 (1 Easy, 2 Normal, 3 Hard); score: the hits taken.
-std::string SendScore(const std::string& aria, const std::string& name, int level, int score);
+std::string SendScore(platform::HttpClient& http, platform::Dialogs& dialogs,
+                      const std::string& aria, const std::string& name, int level, int score);

@@ -7,12 +7,18 @@
 
 namespace platform {
 
+enum class HttpAuth {
+    None,
+    Basic,
+    Digest,  // the client first asks without credentials for the server's challenge
+};
+
 struct HttpRequest {
     std::string method = "GET";        // "GET" or "POST"
     std::string url;                   // absolute http:// or https:// address
     std::vector<std::string> headers;  // "Name: value", without the line end
     std::string body;                  // sent with a POST
-    // Basic or Digest credentials, when the caller has them.
+    HttpAuth auth = HttpAuth::None;
     std::string user;
     std::string password;
 };
@@ -22,7 +28,8 @@ struct HttpResponse {
     int status = 0;          // the answer's status code
     std::string rawHeaders;  // status line and header lines, each ended by CR LF
     std::string body;
-    std::string error;  // the failure's message when nothing was received
+    bool bodyCut = false;  // the body went on past the client's limit and was cut there
+    std::string error;     // the failure's message when nothing was received
 };
 
 class HttpClient {

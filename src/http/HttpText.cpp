@@ -1,19 +1,10 @@
-// The text work of the internet layer: splitting addresses, the wire form of
-// a request target, header lookup. No network here, so it can be fuzzed alone.
+// The fetcher's text work: splitting addresses, the wire form of a request
+// target, header lookup. No network here, so it can be fuzzed alone.
+#include "http/HttpText.h"
+
 #include <algorithm>
 
-#include "platform/net/Internet.h"
-
-namespace platform {
 namespace {
-
-bool IsSchemeChar(char c, bool first) {
-    bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (first) {
-        return alpha;
-    }
-    return alpha || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-}
 
 int DefaultPort(const std::string& scheme) {
     if (scheme == "https") {
@@ -26,6 +17,22 @@ int DefaultPort(const std::string& scheme) {
 }
 
 }  // namespace
+
+bool HasScheme(const std::string& text) {
+    size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0) {
+        return false;
+    }
+    for (size_t i = 0; i < colon; ++i) {
+        char c = text[i];
+        bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!(alpha || (i > 0 && other))) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
@@ -78,15 +85,12 @@ std::string RemoveDotSegments(const std::string& path) {
 
 bool CrackUrl(const std::string& url, UrlParts& parts) {
     parts = UrlParts();
-    size_t colon = url.find(':');
-    if (colon == std::string::npos || colon == 0) {
+    if (!HasScheme(url)) {
         return false;
     }
+    size_t colon = url.find(':');
     std::string scheme;
     for (size_t i = 0; i < colon; ++i) {
-        if (!IsSchemeChar(url[i], i == 0)) {
-            return false;
-        }
         scheme += LowerAscii(url[i]);
     }
     if (url.compare(colon + 1, 2, "//") != 0) {
@@ -208,5 +212,3 @@ std::string TrimBlanks(const std::string& text) {
     size_t last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
 }
-
-}  // namespace platform

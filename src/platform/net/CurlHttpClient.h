@@ -1,0 +1,24 @@
+#pragma once
+// HTTP over libcurl, one connection per request, sent as HTTP/1.0 with the
+// caller's header lines and nothing else of its own but the Host line (and a
+// Content-Length the caller did not give). Redirects are not followed; the
+// proxy comes from the user's environment (http_proxy, https_proxy,
+// no_proxy); certificates are verified for secure requests.
+//
+// Connecting and waiting for data are each bounded by 30 s, so a dead server
+// cannot hold the game for ever. A body is kept up to 16 MiB and cut there;
+// header text beyond 1 MiB makes the exchange fail.
+#include <cstddef>
+
+#include "platform/net/HttpClient.h"
+
+namespace platform {
+
+class CurlHttpClient : public HttpClient {
+  public:
+    static constexpr size_t kMaxBodyBytes = 16u * 1024u * 1024u;
+
+    HttpResponse Send(const HttpRequest& request) override;
+};
+
+}  // namespace platform
