@@ -1,12 +1,11 @@
 #pragma once
-// The C runtime's pseudo-random generator as the game's formulas expect it:
-// values 0..32767. glibc's rand() reaches 2^31-1 and would break every draw, so
-// the game uses this classic 15-bit linear congruential generator instead.
-#include <initializer_list>
+// The game's random numbers: the C runtime's srand and rand, values 0..32767.
+// glibc's rand() reaches 2^31-1 and would break every draw of the game's
+// formulas, so the game uses the classic 15-bit linear congruential generator
+// they were written for.
 
 namespace platform {
 
-// The game's random numbers: the C runtime's srand and rand, 0..32767.
 class Random {
   public:
     virtual ~Random() = default;
@@ -14,7 +13,6 @@ class Random {
     virtual int Rand() = 0;
 };
 
-// The classic generator below, as a service.
 class CrtRandom final : public Random {
   public:
     void Srand(unsigned int seed) override { state = seed; }
@@ -24,16 +22,7 @@ class CrtRandom final : public Random {
     }
 
   private:
-    unsigned int state = 1;
+    unsigned int state = 1;  // the runtime's state before any srand
 };
-
-constexpr int kCrtRandMax = 32767;
-
-void CrtSrand(unsigned int seed);
-int CrtRand();
-
-// Tests: the next CrtRand calls answer these values, in order, before the
-// generator takes over again.
-void CrtQueueRandomValues(std::initializer_list<int> values);
 
 }  // namespace platform
