@@ -14,10 +14,11 @@ const char* const kArmPictureFile = "\\image\\ude.imz";
 
 }  // namespace
 
-void CSceenGame::LoadAssets(platform::Window* window, std::string dir) {
-    owner = window;
+CSceenGame::CSceenGame(SceneHost& host) : host(host), sound(host.Services()) {}
+
+void CSceenGame::LoadAssets(std::string dir) {
     baseDir = std::move(dir);
-    direction = NoAttack;
+    direction = Direction::NoAttack;
 
     // A picture that cannot be read stays empty and simply draws nothing.
     for (int i = 0; i < kEnemyPictures; i++) {
@@ -25,11 +26,9 @@ void CSceenGame::LoadAssets(platform::Window* window, std::string dir) {
     }
     armImage.Load(baseDir + kArmPictureFile);
 
-    font = new platform::Font{"Arial", 300};
-
     // The game places its sounds by pan and playback rate.
     sound.mode = 1;
-    sound.InitDevice(owner);
+    sound.InitDevice();
 
     // The order fixes the ids: the footsteps must be 0, the swing 1, and so on.
     footstepsSound = RegisterSound("\\sound\\asiato");
@@ -86,7 +85,9 @@ void CSceenGame::SetLines(const std::string& first, const std::string& second,
 }
 
 void CSceenGame::RequestRepaint() {
-    if (owner != nullptr) {
-        owner->RequestRepaint();
-    }
+    host.RequestRepaint();
+}
+
+uint32_t CSceenGame::Now() {
+    return host.Services().clock.GetTickCount();
 }
