@@ -45,6 +45,28 @@ constexpr int kFailure = -1;
 
 CSoundPlay::CSoundPlay() = default;
 
+CSoundPlay::CSoundPlay(platform::Services& services) : services(&services) {}
+
+int CSoundPlay::InitDevice() {
+    if (mode != 0 && mode != 1) {
+        return 0;
+    }
+    outputOpen = services != nullptr && services->audio.Open();
+    return outputOpen ? 1 : 0;
+}
+
+bool CSoundPlay::HasOutput() const {
+    return services != nullptr ? outputOpen : Device() != nullptr;
+}
+
+std::unique_ptr<platform::SoundBuffer> CSoundPlay::NewBuffer(
+    const platform::BufferDescription& description) {
+    if (services != nullptr) {
+        return services->audio.CreateSoundBuffer(description);
+    }
+    return Device()->CreateSoundBuffer(description);
+}
+
 CSoundPlay::~CSoundPlay() {
     for (Slot& slot : slots) {
         if (slot.buffer) {
@@ -91,7 +113,7 @@ int CSoundPlay::LoadSound(int id) {
     while (index < ids.size() && ids[index] != static_cast<uint32_t>(id)) {
         ++index;
     }
-    if (index == ids.size() || !ValidId(id) || Device() == nullptr) {
+    if (index == ids.size() || !ValidId(id) || !HasOutput()) {
         return kSuccess;  // never registered: nothing to load
     }
     const std::string& path = paths[index];
@@ -109,7 +131,12 @@ int CSoundPlay::LoadSound(int id) {
     reader.Close();
     if (result != WaveReadResult::Ok) {
         if (const char* message = MessageFor(result)) {
-            platform::ShowMessageBox(message, result == WaveReadResult::NotWave ? " lol " : "");
+            const char* caption = result == WaveReadResult::NotWave ? " lol " : "";
+            if (services != nullptr) {
+                services->messages.Show(message, caption);
+            } else {
+                platform::ShowMessageBox(message, caption);
+            }
         }
         return kFailure;
     }
@@ -130,7 +157,7 @@ int CSoundPlay::LoadSound(int id) {
     slot.buffer.reset();
     slot.has3D = false;
     // A format the device cannot play is refused here, silently.
-    slot.buffer = Device()->CreateSoundBuffer(description);
+    slot.buffer = NewBuffer(description);
     if (!slot.buffer) {
         return kFailure;
     }
@@ -146,7 +173,7 @@ int CSoundPlay::LoadSound(int id) {
     slot.has3D = slot.buffer->Has3D();
     slot.buffer->SetMinDistance(1.0f);
     slot.buffer->SetMaxDistance(3.0f);
-    if (listener == nullptr) {
+    if (listener == nullptr && Device() != nullptr) {
         // Once per process: the listener sits at the origin.
         listener = Device()->Listener();
         listener->x = listener->y = listener->z = 0.0f;
@@ -162,10 +189,10 @@ int CSoundPlay::Play(int id, int loop) {
         return 0;
     }
     Slot& slot = slots[id];
-    if (!slot.buffer && Device() != nullptr) {
+    if (!slot.buffer && HasOutput()) {
         LoadSound(id);
     }
-    if (Device() == nullptr || !slot.buffer) {
+    if (!HasOutput() || !slot.buffer) {
         return 0;
     }
     platform::SoundBuffer& buffer = *slot.buffer;
@@ -189,7 +216,7 @@ void CSoundPlay::PlayAt(int id, float x, float y) {
     // The clip is placed before it starts: the audio thread mixes between any
     // two calls, and a swing whose first period came from the wrong side or
     // at the wrong pitch would tell the player a wrong attack.
-    if (!slots[id].buffer && Device() != nullptr) {
+    if (!slots[id].buffer && HasOutput()) {
         LoadSound(id);
     }
     if (slots[id].buffer) {

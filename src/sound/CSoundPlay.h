@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Services.h"
 #include "platform/audio/AudioDevice.h"
 #include "platform/audio/SoundBuffer.h"
 #include "platform/ui/Window.h"
@@ -21,6 +22,9 @@ class CSoundPlay {
     static constexpr int kSlots = 200;
 
     CSoundPlay();
+    // Plays through the services' audio output; message boxes go through
+    // the services too.
+    explicit CSoundPlay(platform::Services& services);
     virtual ~CSoundPlay();
     CSoundPlay(const CSoundPlay&) = delete;
     CSoundPlay& operator=(const CSoundPlay&) = delete;
@@ -28,6 +32,8 @@ class CSoundPlay {
     // 1 = the device of this player's mode is ready (or, with no window,
     // nothing to do), 0 = no device could be opened.
     int InitDevice(platform::Window* window);
+    // Opens the services' output: 1 = open, 0 = none (the player stays silent).
+    int InitDevice();
     void AddSound(const std::string& path, uint32_t id);
     // 1 = started, 0 = no device or the clip failed to load. Always from the
     // beginning; loop 1 loops.
@@ -59,6 +65,12 @@ class CSoundPlay {
 
     bool ValidId(int id) const { return id >= 0 && id < kSlots; }
     platform::AudioDevice* Device() const;
+    bool HasOutput() const;
+    std::unique_ptr<platform::SoundBuffer> NewBuffer(
+        const platform::BufferDescription& description);
+
+    platform::Services* services = nullptr;
+    bool outputOpen = false;
 
     std::vector<std::string> paths;
     std::vector<uint32_t> ids;
