@@ -6,9 +6,11 @@
 
 #include <vector>
 
+#include "platform/audio/AudioDevice.h"
 #include "platform/sys/AppName.h"
 #include "platform/sys/Clock.h"
 #include "platform/sys/CrtRandom.h"
+#include "platform/sys/Shell.h"
 #include "platform/ui/MessageBox.h"
 #include "ranking/CDlgSendNet.h"
 #include "ranking/LaunchUpdater.h"
@@ -16,6 +18,61 @@
 #include "ranking/SendScore.h"
 
 namespace {
+
+// Until the window is handed its services, the scenes get these: the
+// process-wide clock, generator, audio device and message boxes.
+class GlobalClock final : public platform::Clock {
+  public:
+    uint32_t GetTickCount() override { return platform::GetTickCount(); }
+};
+class GlobalRandom final : public platform::Random {
+  public:
+    void Srand(unsigned int seed) override { platform::CrtSrand(seed); }
+    int Rand() override { return platform::CrtRand(); }
+};
+class GlobalAudio final : public platform::AudioOutput {
+  public:
+    bool Open() override {
+        if (!device) {
+            device = platform::AudioDevice::Create();
+        }
+        return device != nullptr;
+    }
+    std::unique_ptr<platform::SoundBuffer> CreateSoundBuffer(
+        const platform::BufferDescription& description) override {
+        return device ? device->CreateSoundBuffer(description) : nullptr;
+    }
+
+  private:
+    std::unique_ptr<platform::AudioDevice> device;
+};
+class GlobalMessages final : public platform::MessageBoxes {
+  public:
+    void Show(const std::string& text, const std::string& caption) override {
+        platform::ShowMessageBox(text, caption);
+    }
+};
+class NoDialogs final : public platform::Dialogs {
+  public:
+    bool AskScore(platform::ScoreDialogFields&) override { return false; }
+    bool AskCredentials(const platform::CredentialsPrompt&, platform::Credentials&) override {
+        return false;
+    }
+};
+class NoHttp final : public platform::HttpClient {
+  public:
+    platform::HttpResponse Send(const platform::HttpRequest&) override { return {}; }
+};
+struct GlobalServices {
+    GlobalClock clock;
+    GlobalRandom random;
+    GlobalAudio audio;
+    GlobalMessages messages;
+    platform::DesktopShell shell;
+    NoDialogs dialogs;
+    NoHttp http;
+    platform::Services services{clock, random, audio, messages, shell, dialogs, http};
+};
 
 // The size Windows gives a window icon (SM_CXICON, SM_CYICON).
 constexpr int kSystemIconSize = 32;
@@ -75,12 +132,12 @@ bool CZankoruCDlg::OnInitDialog() {
 bool CZankoruCDlg::SwitchScene(int type, int index) {
     CloseScene();
     if (type == kMenuScene) {
-        menuScene = new CSceenMenu();
-        menuScene->Init(this, baseDir);
+        menuScene = new CSceenMenu(*this);
+        menuScene->Init(baseDir);
     } else if (type == kGameScene) {
-        gameScene = new CSceenGame();
+        gameScene = new CSceenGame(*this);
         gameScene->level = index + 1;
-        gameScene->LoadAssets(this, baseDir);
+        gameScene->LoadAssets(baseDir);
     }
     sceneType = type;
     // The new scene shows at once, over the whole window: after a game or
@@ -92,16 +149,12 @@ bool CZankoruCDlg::SwitchScene(int type, int index) {
 void CZankoruCDlg::CloseScene() {
     sceneType = kNoScene;
     if (menuScene != nullptr) {
-        delete menuScene->font;
-        menuScene->font = nullptr;
         // The menu's sounds, the music included, stop with it.
         delete menuScene;
         menuScene = nullptr;
     }
     if (gameScene != nullptr) {
         gameScene->StopFootsteps();
-        delete gameScene->font;
-        gameScene->font = nullptr;
         delete gameScene;
         gameScene = nullptr;
     }
@@ -114,8 +167,8 @@ void CZankoruCDlg::OnTimer(int id) {
         return;
     }
     if (sceneType == kMenuScene && menuScene != nullptr) {
-        int chosen = menuScene->chosen;
-        menuScene->chosen = -1;
+        int chosen = static_cast<int>(menuScene->chosen);
+        menuScene->chosen = MenuChoice::None;
         if (chosen >= 0 && chosen <= 3) {
             SwitchScene(kGameScene, chosen);  // Tutorial, Easy, Normal, Hard
             return;
@@ -138,8 +191,8 @@ void CZankoruCDlg::OnTimer(int id) {
     }
     if (sceneType == kGameScene && gameScene != nullptr) {
         gameScene->Tick();
-        int result = gameScene->resultCode;
-        gameScene->resultCode = -1;
+        int result = static_cast<int>(gameScene->resultCode);
+        gameScene->resultCode = GameResult::None;
         if (result == 2) {
             OfferScore();
             SwitchScene(kMenuScene, result);
@@ -224,4 +277,9 @@ void CZankoruCDlg::RequestRepaint() {
 
 void* CZankoruCDlg::NativeWindow() {
     return frame != nullptr ? frame->NativeWindow() : nullptr;
+}
+
+platform::Services& CZankoruCDlg::Services() {
+    static GlobalServices* global = new GlobalServices;
+    return global->services;
 }

@@ -15,8 +15,9 @@
 #include "platform/ui/MainWindow.h"
 #include "platform/ui/Picture.h"
 #include "platform/ui/Window.h"
+#include "scene/SceneHost.h"
 
-class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
+class CZankoruCDlg : public platform::Window, public platform::DialogHandler, public SceneHost {
   public:
     // Scene types.
     static constexpr int kNoScene = 0;
@@ -64,6 +65,7 @@ class CZankoruCDlg : public platform::Window, public platform::DialogHandler {
     void OfferScore();
 
     void RequestRepaint() override;
+    platform::Services& Services() override;
     void* NativeWindow() override;
 
     int sceneType = kNoScene;

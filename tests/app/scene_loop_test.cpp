@@ -157,12 +157,12 @@ TEST_F(SceneLoop, AFinishedGameOpensAFreshMenu) {
             ASSERT_NE(dialog->gameScene, nullptr);
         }
         Mixer()->TakeJournal();
-        dialog->gameScene->resultCode = result;
+        dialog->gameScene->resultCode = static_cast<GameResult>(result);
         Tick();
         ASSERT_EQ(dialog->sceneType, CZankoruCDlg::kMenuScene);
         EXPECT_EQ(dialog->gameScene, nullptr);
         EXPECT_EQ(dialog->menuScene->cursor, 0);
-        EXPECT_EQ(dialog->menuScene->chosen, -1);
+        EXPECT_EQ(dialog->menuScene->chosen, MenuChoice::None);
         std::vector<std::pair<int, int>> started = StartedMenuSounds();
         ASSERT_GE(started.size(), 2u);
         EXPECT_EQ(started[started.size() - 2], kTitleOnce);
@@ -182,7 +182,7 @@ TEST_F(SceneLoop, NetRecordOpensThePageAndKeepsTheMenuAndItsMusic) {
         Tick();
         EXPECT_EQ(dialog->menuScene, menu);
         EXPECT_EQ(menu->cursor, 4);
-        EXPECT_EQ(menu->chosen, -1);
+        EXPECT_EQ(menu->chosen, MenuChoice::None);
         EXPECT_TRUE(MusicPlaying());
         for (const platform::SoundEvent& event : Mixer()->TakeJournal()) {
             EXPECT_NE(event.kind, platform::SoundEvent::Kind::Stop) << event.name;
@@ -239,7 +239,7 @@ TEST_F(SceneLoop, UpdateStartsTheUpdaterWithItsSwitchesAndEndsTheGame) {
                                         "/APPTITLE=zankoruc"}));
 
     // No further scene starts; the destruction saves.
-    dialog->menuScene->chosen = 1;
+    dialog->menuScene->chosen = MenuChoice::Easy;
     Tick();
     EXPECT_EQ(dialog->sceneType, CZankoruCDlg::kMenuScene);
     dialog->OnDestroy();
@@ -259,16 +259,16 @@ TEST_F(SceneLoop, UpdateWithoutAnUpdaterStillEndsTheGameQuietly) {
 
 TEST_F(SceneLoop, OnlyTimerOneDrivesTheScenesAndOutOfRangeChoicesAreIgnored) {
     Start();
-    dialog->menuScene->chosen = 6;
+    dialog->menuScene->chosen = MenuChoice::End;
     dialog->OnTimer(2);
     EXPECT_FALSE(dialog->runEnded);
-    EXPECT_EQ(dialog->menuScene->chosen, 6);
+    EXPECT_EQ(dialog->menuScene->chosen, MenuChoice::End);
 
     for (int bad : {7, 42, -5}) {
-        dialog->menuScene->chosen = bad;
+        dialog->menuScene->chosen = static_cast<MenuChoice>(bad);
         Tick();
         EXPECT_EQ(dialog->sceneType, CZankoruCDlg::kMenuScene);
-        EXPECT_EQ(dialog->menuScene->chosen, -1);
+        EXPECT_EQ(dialog->menuScene->chosen, MenuChoice::None);
         EXPECT_FALSE(dialog->runEnded);
     }
 }

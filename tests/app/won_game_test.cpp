@@ -23,8 +23,8 @@ constexpr int kMaxTicks = 20000;
 // 7 upper left, 9 upper right, 1 lower left, 3 lower right.
 const int kAnswerKey[5] = {0, '7', '9', '1', '3'};
 // A key that is an answer, but not for `direction`.
-int WrongKey(int direction) {
-    return direction == CSceenGame::UpperLeft ? '9' : '7';
+int WrongKey(CSceenGame::Direction direction) {
+    return direction == CSceenGame::Direction::UpperLeft ? '9' : '7';
 }
 
 const char kAnswerPage[] =
@@ -126,8 +126,8 @@ class WonGame : public AppFixture {
             CSceenGame* game = dialog->gameScene;
             played.level = game->level;
             played.mistakes = game->mistakes;
-            played.won = game->phase == CSceenGame::Won;
-            if (game->phase != CSceenGame::Attack) {
+            played.won = game->phase == CSceenGame::Phase::Won;
+            if (game->phase != CSceenGame::Phase::Attack) {
                 answered = false;
             } else if (answer && !answered) {
                 answered = true;
@@ -135,13 +135,13 @@ class WonGame : public AppFixture {
                     --wrongAnswers;
                     dialog->OnKeyUp(WrongKey(game->direction));
                 } else {
-                    dialog->OnKeyUp(kAnswerKey[game->direction]);
+                    dialog->OnKeyUp(kAnswerKey[static_cast<int>(game->direction)]);
                 }
             }
-            if (game->phase == CSceenGame::Attack && game->chanceCounter < 0) {
+            if (game->phase == CSceenGame::Phase::Attack && game->chanceCounter < 0) {
                 dialog->OnKeyUp(platform::VK_SPACE);
             }
-            if ((game->phase == CSceenGame::Won || game->phase == CSceenGame::Lost) &&
+            if ((game->phase == CSceenGame::Phase::Won || game->phase == CSceenGame::Phase::Lost) &&
                 game->endKeyEnabled) {
                 dialog->OnKeyUp(endKey);
             }
@@ -158,7 +158,7 @@ class WonGame : public AppFixture {
         EXPECT_EQ(dialog->gameScene, nullptr);
         ASSERT_NE(dialog->menuScene, nullptr);
         EXPECT_EQ(dialog->menuScene->cursor, 0);
-        EXPECT_EQ(dialog->menuScene->chosen, -1);
+        EXPECT_EQ(dialog->menuScene->chosen, MenuChoice::None);
         std::vector<std::pair<int, int>> started = StartedMenuSounds();
         ASSERT_GE(started.size(), 2u);
         EXPECT_EQ(started[started.size() - 2], (std::pair<int, int>{0, 0}));
