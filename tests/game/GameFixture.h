@@ -14,7 +14,8 @@
 #include "game/CSceenGame.h"
 #include "platform/ui/VirtualKeys.h"
 
-using Heard = platform::SoundEvent;  // `name` shortened to "huri", "no/2"
+// A call in the fake output's journal, its `name` shortened to "huri", "no/2".
+using Heard = decltype(FakeAudioOutput().TakeJournal())::value_type;
 using Kind = Heard::Kind;
 using Phase = CSceenGame::Phase;
 using Direction = CSceenGame::Direction;
@@ -90,8 +91,7 @@ class GameFixture : public ::testing::Test {
         }
         return -1;
     }
-    // A player who answers every attack at once and strikes as soon as the
-    // chance opens. Until the game ends or enemy `until` comes.
+    // Answers every attack at once, strikes at once: until the end or enemy `until`.
     void PlayWell(int until = 0) {
         for (int tick = 0; tick < 20000; tick++) {
             Tick();
