@@ -76,7 +76,7 @@ void BM_HardGameWonByAnAnsweringPlayer(benchmark::State& state) {
                     scene->OnKey(platform::VK_SPACE);
                 }
             }
-            for (const platform::SoundEvent& event : host->fakes.audio.TakeJournal()) {
+            for (const auto& event : host->fakes.audio.TakeJournal()) {
                 loaded.insert(event.name);
             }
         }
