@@ -1,9 +1,10 @@
 #pragma once
 // The duel scene: one game (the tutorial, or Easy, Normal or Hard) played by
 // ear. The window creates it with itself as the host, sets `level`, calls
-// LoadAssets once, then drives
-// it with Tick every 100 ms, hands it every released key through OnKey, asks it
-// to Paint, and polls `resultCode` after each tick to learn when it is over.
+// LoadAssets once, then drives it with Tick every 100 ms, hands it every
+// released key through OnKey, asks it to Paint, and polls `resultCode` after
+// each tick to learn when it is over. Time, chance and sound come from the
+// host's services.
 //
 // An enemy approaches (footsteps growing louder), shouts, then attacks again
 // and again. Every attack is only a sword swing placed full left or full right
@@ -89,7 +90,7 @@ class CSceenGame : public CBaseSceen {
     static int ResponseWindow(int enemyNumber);
 
     GameResult resultCode = GameResult::None;
-    SceneHost& host;
+    SceneHost& host;  // the window: repaints, clock, random numbers, sound output
     CSoundPlay sound;
     platform::Font font{"Arial", 300};
     std::string baseDir;
