@@ -11,29 +11,39 @@
 
 #include "FakeServices.h"
 #include "app/CZankoruCDlg.h"
-#include "platform/ui/MainWindow.h"
 #include "platform/files/SettingsFile.h"
+#include "platform/ui/MainWindow.h"
 
 namespace {
 
-class TimedDialog : public CZankoruCDlg {
-public:
-    TimedDialog(platform::Services& services, size_t ticks)
-        : CZankoruCDlg(services), wanted(ticks) {
+// Stands between the on-screen window and the game window, noting the time
+// of each tick before the game window handles it.
+class TimedWindow : public platform::WindowHandler {
+  public:
+    TimedWindow(CZankoruCDlg& game, platform::MainWindow& window, size_t ticks)
+        : game(game), window(window), wanted(ticks) {
         times.reserve(ticks);
     }
-
-    void OnTimer(int id) override {
-        if (id == kTimerId && times.size() < wanted) {
+    void OnStart() override { game.OnInitDialog(); }
+    void OnTick(int id) override {
+        if (id == CZankoruCDlg::kTimerId && times.size() < wanted) {
             times.push_back(g_get_monotonic_time());
             if (times.size() == wanted) {
-                EndDialog(kIdOk);
+                window.EndRun(CZankoruCDlg::kIdOk);
                 return;
             }
         }
-        CZankoruCDlg::OnTimer(id);
+        game.OnTimer(id);
     }
+    void OnKeyRelease(int key) override { game.OnKeyUp(key); }
+    void OnDraw(platform::Canvas& canvas, bool minimised) override {
+        game.OnPaint(canvas, minimised);
+    }
+    void OnCloseRequest() override { game.OnCancel(); }
+    void OnEnd() override { game.OnDestroy(); }
 
+    CZankoruCDlg& game;
+    platform::MainWindow& window;
     size_t wanted;
     std::vector<gint64> times;
 };
@@ -54,8 +64,13 @@ int main(int argc, char** argv) {
     }
     platform::SetSettingsCompany("velkor");
     FakeServices fakes;  // the ticks are timed; the sound output plays nowhere
-    TimedDialog dialog(fakes.services, static_cast<size_t>(seconds) * 10 + 1);
-    dialog.DoModal();
+    CZankoruCDlg game(fakes.services);
+    platform::MainWindow window("ZankoruC", CZankoruCDlg::kClientWidth,
+                                CZankoruCDlg::kClientHeight);
+    game.frame = &window;
+    TimedWindow dialog(game, window, static_cast<size_t>(seconds) * 10 + 1);
+    window.Run(dialog);
+    game.frame = nullptr;
     if (dialog.times.size() < 3) {
         std::fprintf(stderr, "app_tick_probe: too few ticks\n");
         return 1;

@@ -8,28 +8,34 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <set>
 #include <string>
 
 #include "FakeServices.h"
-#include "FakeWindow.h"
 #include "GameClips.h"
 #include "game/CSceenGame.h"
-#include "platform/sys/Clock.h"
-#include "platform/sys/CrtRandom.h"
 #include "platform/ui/VirtualKeys.h"
 
 namespace {
+
+constexpr int kClipSamples = 22050;
 
 std::filesystem::path MakeGameDirectory() {
     auto dir =
         std::filesystem::temp_directory_path() / ("zk-game-bench-" + std::to_string(::getpid()));
     // One second of a 330 Hz tone: about the length of the game's voices and effects.
-    wav::WriteGameClips(dir, wav::MonoClip(wav::Sine16(330, 22050, 22050, 0.3)));
+    wav::WriteGameClips(dir, wav::MonoClip(wav::Sine16(330, 22050, kClipSamples, 0.3)));
     return dir;
 }
 
 // The answer key of each sword position 1..4.
 const int kAnswer[5] = {0, '7', '9', '1', '3'};
+
+int AnswerKey(CSceenGame::Direction direction) {
+    int index = static_cast<int>(direction);
+    return index >= 0 && index < 5 ? kAnswer[index] : 0;
+}
 
 long StatusKb(const char* field) {
     std::ifstream status("/proc/self/status");
@@ -51,38 +57,36 @@ void BM_HardGameWonByAnAnsweringPlayer(benchmark::State& state) {
     double clipBytes = 0;
     long enemies = 0;
     for (auto _ : state) {
-        platform::UseManualClock(5000);
-        platform::CrtSrand(1);
-        FakeWindow window;
-        FakeServices fakes;  // its output records each sound call of the game
-        auto* scene = new CSceenGame(fakes.services);
+        auto host = std::make_unique<FakeSceneHost>();
+        host->fakes.clock.now = 5000;
+        host->fakes.random.Srand(1);
+        auto scene = std::make_unique<CSceenGame>(*host);
         scene->level = 4;
-        scene->LoadAssets(&window, dir.string());
-        while (scene->phase != CSceenGame::Won && scene->phase != CSceenGame::Lost) {
-            platform::AdvanceManualClock(100);
+        scene->LoadAssets(dir.string());
+        // Every clip is the same: the ones started tell what was loaded.
+        std::set<std::string> loaded;
+        using Phase = CSceenGame::Phase;
+        while (scene->phase != Phase::Won && scene->phase != Phase::Lost) {
+            host->fakes.clock.now += 100;
             scene->Tick();
             ticks++;
-            if (scene->phase == CSceenGame::Attack && !scene->parried) {
-                scene->OnKey(kAnswer[scene->direction]);
+            if (scene->phase == Phase::Attack && !scene->parried) {
+                scene->OnKey(AnswerKey(scene->direction));
                 if (scene->chanceCounter < 0) {
                     scene->OnKey(platform::VK_SPACE);
                 }
             }
+            for (const auto& event : host->fakes.audio.TakeJournal()) {
+                loaded.insert(event.name);
+            }
         }
-        if (scene->phase != CSceenGame::Won) {
+        if (scene->phase != Phase::Won) {
             state.SkipWithError("the answering player lost");
         }
         enemies += scene->enemyNumber;
-        clipBytes = 0;
-        for (int id = 0; id < scene->soundCount; id++) {
-            if (platform::SoundBuffer* buffer =
-                    fakes.audio.Find(dir.string() + wav::GameClipAsset(id))) {
-                clipBytes += buffer->Bytes();
-            }
-        }
+        clipBytes = static_cast<double>(loaded.size()) * kClipSamples * 2;
         scene->StopFootsteps();
-        delete scene->font;
-        delete scene;
+        scene.reset();
     }
     state.counters["ticks_per_game"] = static_cast<double>(ticks) / state.iterations();
     state.counters["enemies_per_game"] = static_cast<double>(enemies) / state.iterations();

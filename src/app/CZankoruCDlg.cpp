@@ -81,38 +81,41 @@ void CZankoruCDlg::OnTimer(int id) {
         return;
     }
     if (sceneType == SceneType::Menu && menuScene != nullptr) {
-        int chosen = menuScene->chosen;
-        menuScene->chosen = -1;
-        if (chosen >= 0 && chosen <= 3) {
-            SwitchScene(SceneType::Game, chosen);  // Tutorial, Easy, Normal, Hard
-            return;
-        }
-        if (chosen == 4) {
-            OpenRankingPage(services.shell);  // NetRecord: the menu stays as it is
-            return;
-        }
-        if (chosen == 5) {
-            // Update: the updater starts and the run ends, the settings saved.
-            LaunchUpdater(services.shell, baseDir, "zankoruc", "zankoruc", "zankoruc");
-            platform::PostQuitMessage(0);
-            runEnded = true;
-            runResult = -1;
-            return;
-        }
-        if (chosen == 6) {
-            EndDialog(kIdOk);  // End
-            return;
+        MenuChoice chosen = menuScene->chosen;
+        menuScene->chosen = MenuChoice::None;
+        switch (chosen) {
+            case MenuChoice::Tutorial:
+            case MenuChoice::Easy:
+            case MenuChoice::Normal:
+            case MenuChoice::Hard:
+                SwitchScene(SceneType::Game, static_cast<int>(chosen));
+                return;
+            case MenuChoice::NetRecord:
+                OpenRankingPage(services.shell);  // the menu stays as it is
+                return;
+            case MenuChoice::Update:
+                // The updater starts and the run ends, the settings saved.
+                LaunchUpdater(services.shell, baseDir, "zankoruc", "zankoruc", "zankoruc");
+                platform::PostQuitMessage(0);
+                runEnded = true;
+                runResult = -1;
+                return;
+            case MenuChoice::End:
+                EndDialog(kIdOk);
+                return;
+            case MenuChoice::None:
+                break;
         }
     }
     if (sceneType == SceneType::Game && gameScene != nullptr) {
         gameScene->Tick();
-        int result = gameScene->resultCode;
-        gameScene->resultCode = -1;
-        if (result == 2) {
+        GameResult result = gameScene->resultCode;
+        gameScene->resultCode = GameResult::None;
+        if (result == GameResult::Won) {
             OfferScore();
-            SwitchScene(SceneType::Menu, result);
-        } else if (result >= 0) {
-            SwitchScene(SceneType::Menu, result);
+        }
+        if (result != GameResult::None) {
+            SwitchScene(SceneType::Menu, 0);
         }
     }
 }

@@ -5,18 +5,17 @@
 
 #include "manifest/AssetManifest.h"
 
-void CSceenGame::LoadAssets(platform::Window* window, std::string dir) {
-    owner = window;
+CSceenGame::CSceenGame(SceneHost& host) : host(host), sound(host.Services()) {}
+
+void CSceenGame::LoadAssets(std::string dir) {
     baseDir = std::move(dir);
-    direction = NoAttack;
+    direction = Direction::NoAttack;
 
     // A picture that cannot be read stays empty and simply draws nothing.
     for (int i = 0; i < kEnemyPictures; i++) {
         enemyImages[i].Load(baseDir + manifest::Pictures()[i]);
     }
     armImage.Load(baseDir + manifest::Pictures()[manifest::kArmPicture]);
-
-    font = new platform::Font{"Arial", 300};
 
     // The game places its sounds by pan and playback rate.
     sound.mode = SoundMode::Panned;
@@ -76,7 +75,9 @@ void CSceenGame::SetLines(const std::string& first, const std::string& second,
 }
 
 void CSceenGame::RequestRepaint() {
-    if (owner != nullptr) {
-        owner->RequestRepaint();
-    }
+    host.RequestRepaint();
+}
+
+uint32_t CSceenGame::Now() {
+    return host.Services().clock.GetTickCount();
 }

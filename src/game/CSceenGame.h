@@ -1,8 +1,10 @@
 #pragma once
 // The duel scene: one game (the tutorial, or Easy, Normal or Hard) played by
-// ear. The window creates it, sets `level`, calls LoadAssets once, then drives
-// it with Tick every 100 ms, hands it every released key through OnKey, asks it
-// to Paint, and polls `resultCode` after each tick to learn when it is over.
+// ear. The window creates it with itself as the host, sets `level`, calls
+// LoadAssets once, then drives it with Tick every 100 ms, hands it every
+// released key through OnKey, asks it to Paint, and polls `resultCode` after
+// each tick to learn when it is over. Time, chance and sound come from the
+// host's services.
 //
 // An enemy approaches (footsteps growing louder), shouts, then attacks again
 // and again. Every attack is only a sword swing placed full left or full right
@@ -15,15 +17,23 @@
 
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Picture.h"
-#include "platform/ui/Window.h"
 #include "scene/CBaseSceen.h"
+#include "scene/SceneHost.h"
 #include "manifest/AssetManifest.h"
 #include "sound/CSoundPlay.h"
+
+// What the window must do after a tick or key; it resets it to None.
+enum class GameResult {
+    None = -1,
+    BackToMenu = 0,  // Esc, or the tutorial is over
+    Lost = 1,        // a lost game is finished
+    Won = 2,         // a won game is finished: the score may be sent
+};
 
 class CSceenGame : public CBaseSceen {
   public:
     // Sword positions; `direction` also picks the enemy picture.
-    enum Direction {
+    enum class Direction {
         NoAttack = 0,
         UpperLeft = 1,
         UpperRight = 2,
@@ -34,7 +44,7 @@ class CSceenGame : public CBaseSceen {
     };
 
     // States of the duel.
-    enum Phase {
+    enum class Phase {
         Idle = 0,
         Approach = 1,
         BattleCry = 2,
@@ -50,14 +60,14 @@ class CSceenGame : public CBaseSceen {
     static constexpr int kTutorialPages = manifest::kTutorialPages;
     static constexpr int kNumberSounds = manifest::kNumbers;
 
-    explicit CSceenGame(platform::Services& services) : sound(services) {}
+    explicit CSceenGame(SceneHost& host);
     ~CSceenGame() override = default;
     CSceenGame(const CSceenGame&) = delete;
     CSceenGame& operator=(const CSceenGame&) = delete;
 
     // Pictures, font and the 141 sounds, then the game (or the tutorial when
     // `level` is 1) starts.
-    void LoadAssets(platform::Window* window, std::string baseDir);
+    void LoadAssets(std::string baseDir);
     void Tick();
     void Paint(platform::Canvas& canvas);
     void OnKey(int vk);
@@ -74,23 +84,21 @@ class CSceenGame : public CBaseSceen {
     int RegisterSound(int clip);
 
     // Key classes of the released keys (Windows virtual-key codes).
-    static bool IsAnswerKey(int direction, int vk);
+    static bool IsAnswerKey(Direction direction, int vk);
     static bool IsDirectionKey(int vk);
     static bool IsStrikeKey(int vk);
     // How long an attack of enemy `enemyNumber` may be answered, in ms.
     static int ResponseWindow(int enemyNumber);
 
-    // What the window must do next: -1 nothing, 0 back to the menu, 1 a lost
-    // game is finished, 2 a won game is finished. The window resets it.
-    int resultCode = -1;
+    GameResult resultCode = GameResult::None;
+    SceneHost& host;  // the window: repaints, clock, random numbers, sound output
     CSoundPlay sound;
-    platform::Window* owner = nullptr;
-    platform::Font* font = nullptr;  // owned; the window deletes it before the scene
+    platform::Font font{"Arial", 300};
     std::string baseDir;
     platform::Picture enemyImages[kEnemyPictures];  // picture k+1 for `direction` k
     platform::Picture armImage;
-    int direction = NoAttack;
-    int soundCount = 0;  // how many sounds are registered
+    Direction direction = Direction::NoAttack;
+    int soundCount = 0;  // the id the next registered sound gets
 
     // Ids of the named sounds, in the order they are registered (footsteps 0).
     int footstepsSound = 0;       // asiato
@@ -124,10 +132,11 @@ class CSceenGame : public CBaseSceen {
     bool parried = false;
     int tutorialPage = 0;
     int tutorialSubStep = 0;
-    int phase = Idle;
+    Phase phase = Phase::Idle;
 
   private:
     void RequestRepaint();
+    uint32_t Now();
     void SetFootstepsVolume(float volume);
     void PlayOneOfThree(const int (&ids)[3]);
     bool VictoryReached() const;

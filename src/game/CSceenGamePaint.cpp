@@ -12,12 +12,12 @@ void CSceenGame::Paint(platform::Canvas& canvas) {
     const int height = canvas.ClientHeight();
     canvas.FillBlack(0, 0, width, height);
 
-    const bool validDirection = direction >= 0 && direction < kEnemyPictures;
-    if (validDirection) {
-        const platform::Picture& picture = enemyImages[direction];
+    const int pictureIndex = static_cast<int>(direction);
+    if (pictureIndex >= 0 && pictureIndex < kEnemyPictures) {
+        const platform::Picture& picture = enemyImages[pictureIndex];
         const int w = picture.Width();
         const int h = picture.Height();
-        if (phase == Approach) {
+        if (phase == Phase::Approach) {
             // The coming enemy grows from a fifth of its size, standing on the
             // bottom edge. Single precision, cut toward zero.
             const float scale = (approachLevel + 0.1f) * 2.0f;
@@ -37,9 +37,9 @@ void CSceenGame::Paint(platform::Canvas& canvas) {
         }
     }
 
-    if (!lines.empty() && font != nullptr) {
+    if (!lines.empty()) {
         for (size_t i = 0; i < lines.size() && i < 3; i++) {
-            canvas.DrawText(*font, kTextColour, kTextBackground, 10, 10 + 50 * static_cast<int>(i),
+            canvas.DrawText(font, kTextColour, kTextBackground, 10, 10 + 50 * static_cast<int>(i),
                             lines[i]);
         }
     }

@@ -4,10 +4,12 @@
 
 #include "game/CSceenGame.h"
 #include "platform/sys/Clock.h"
-#include "platform/sys/CrtRandom.h"
 #include "platform/ui/VirtualKeys.h"
 
 namespace {
+
+using Direction = CSceenGame::Direction;
+using Phase = CSceenGame::Phase;
 
 // Waits, in milliseconds.
 constexpr uint32_t kFirstApproachMs = 2000;
@@ -34,42 +36,39 @@ const AnswerKeys kAnswerKeys[5] = {
 };
 
 // Horizontal and vertical placement of a sound for a sword position.
-float DirectionX(int direction) {
-    if (direction == CSceenGame::UpperLeft || direction == CSceenGame::LowerLeft) {
+float DirectionX(Direction direction) {
+    if (direction == Direction::UpperLeft || direction == Direction::LowerLeft) {
         return -1.0f;
     }
-    if (direction == CSceenGame::UpperRight || direction == CSceenGame::LowerRight) {
+    if (direction == Direction::UpperRight || direction == Direction::LowerRight) {
         return 1.0f;
     }
     return 0.0f;
 }
 
-float DirectionY(int direction) {
-    if (direction == CSceenGame::UpperLeft || direction == CSceenGame::UpperRight) {
+float DirectionY(Direction direction) {
+    if (direction == Direction::UpperLeft || direction == Direction::UpperRight) {
         return 1.0f;
     }
-    if (direction == CSceenGame::LowerLeft || direction == CSceenGame::LowerRight) {
+    if (direction == Direction::LowerLeft || direction == Direction::LowerRight) {
         return -1.0f;
     }
     return 0.0f;
-}
-
-uint32_t Now() {
-    return platform::GetTickCount();
 }
 
 }  // namespace
 
-bool CSceenGame::IsAnswerKey(int dir, int vk) {
-    if (dir < UpperLeft || dir > LowerRight) {
+bool CSceenGame::IsAnswerKey(Direction dir, int vk) {
+    if (dir < Direction::UpperLeft || dir > Direction::LowerRight) {
         return false;
     }
-    const AnswerKeys& keys = kAnswerKeys[dir];
+    const AnswerKeys& keys = kAnswerKeys[static_cast<int>(dir)];
     return vk == keys.digit || vk == keys.letter || vk == keys.keypad;
 }
 
 bool CSceenGame::IsDirectionKey(int vk) {
-    for (int dir = UpperLeft; dir <= LowerRight; dir++) {
+    for (Direction dir : {Direction::UpperLeft, Direction::UpperRight, Direction::LowerLeft,
+                          Direction::LowerRight}) {
         if (IsAnswerKey(dir, vk)) {
             return true;
         }
@@ -92,16 +91,16 @@ int CSceenGame::ResponseWindow(int number) {
 }
 
 void CSceenGame::StartGame() {
-    direction = NoAttack;
+    direction = Direction::NoAttack;
     SetLines("", "", "");
     if (level == 1) {
-        phase = Tutorial;
+        phase = Phase::Tutorial;
         chanceCounter = 5;
         deadline = Now() + kTutorialStartMs;
         return;
     }
     approachLevel = 0.0f;
-    phase = Approach;
+    phase = Phase::Approach;
     PlayAtDirection(footstepsSound);  // centred, at the clip's own rate
     deadline = Now() + kFirstApproachMs;
     enemyNumber = 1;
@@ -122,12 +121,14 @@ void CSceenGame::PlayParry() {
 
 void CSceenGame::NewAttack() {
     showArm = false;
-    direction = 1 + 4 * platform::CrtRand() / 32768;
+    platform::Random& random = host.Services().random;
+    int drawn = 1 + 4 * random.Rand() / 32768;
     if (enemyNumber < 6) {
         // The first five enemies attack only high.
-        direction = 1 + 2 * platform::CrtRand() / 32768;
+        drawn = 1 + 2 * random.Rand() / 32768;
     }
-    phase = Attack;
+    direction = static_cast<Direction>(drawn);
+    phase = Phase::Attack;
     PlayAtDirection(swingSound);
     deadline = Now() + static_cast<uint32_t>(ResponseWindow(enemyNumber));
     parried = false;
@@ -135,11 +136,11 @@ void CSceenGame::NewAttack() {
 
 void CSceenGame::NextEnemy() {
     showArm = false;
-    direction = NoAttack;
+    direction = Direction::NoAttack;
     // 1..4, and 5 on the rare draw of 32767.
-    chanceCounter = 1 + 4 * platform::CrtRand() / 32767;
+    chanceCounter = 1 + 4 * host.Services().random.Rand() / 32767;
     approachLevel = 0.0f;
-    phase = Approach;
+    phase = Phase::Approach;
     SetLines("", "", "");
     sound.PlayAt(footstepsSound, 0.0f, 1.0f);  // later enemies come at the high rate
     int number = enemyNumber + 1;
@@ -161,7 +162,7 @@ void CSceenGame::TakeDamage() {
 }
 
 void CSceenGame::Tick() {
-    if (phase == Approach) {
+    if (phase == Phase::Approach) {
         approachLevel += 0.01f;
         if (approachLevel > 1.0f) {
             approachLevel = 1.0f;
@@ -178,32 +179,32 @@ void CSceenGame::Tick() {
     }
 
     RequestRepaint();
-    if (phase == Lost || phase == Won) {
+    if (phase == Phase::Lost || phase == Phase::Won) {
         endKeyEnabled = true;
     }
 
     switch (phase) {
-        case Approach:
+        case Phase::Approach:
             SetFootstepsVolume(0.0f);
-            phase = BattleCry;
+            phase = Phase::BattleCry;
             StopFootsteps();
             PlayOneOfThree(battleCrySounds);
             deadline = Now() + kBattleCryMs;
             break;
-        case BattleCry:
-            phase = NextAttack;
+        case Phase::BattleCry:
+            phase = Phase::NextAttack;
             deadline = Now() + kPauseAfterCryMs;
             break;
-        case NextAttack:
+        case Phase::NextAttack:
             NewAttack();
             break;
-        case Attack:
+        case Phase::Attack:
             EndAttackWindow();
             break;
-        case Defeated:
+        case Phase::Defeated:
             NextEnemy();
             break;
-        case Tutorial:
+        case Phase::Tutorial:
             TutorialStep();
             break;
         default:  // Idle, Lost, Won: nothing moves any more
@@ -218,27 +219,27 @@ void CSceenGame::EndAttackWindow() {
         if (!parried) {
             TakeDamage();
         }
-        phase = NextAttack;
-        direction = NoAttack;
+        phase = Phase::NextAttack;
+        direction = Direction::NoAttack;
         deadline = Now() + kPauseAfterWindowMs;
         return;
     }
     sound.Play(youLoseSound, 0);
-    phase = Lost;
+    phase = Phase::Lost;
     sound.Play(gameOverSound, 0);
     sound.Play(stabSound, 0);
     deadline = Now() + kEndOfGameMs;
-    direction = Fallen;
+    direction = Direction::Fallen;
 }
 
 void CSceenGame::OnKey(int vk) {
     RequestRepaint();
 
-    if (phase == Tutorial && tutorialKeyEnabled != 0) {
+    if (phase == Phase::Tutorial && tutorialKeyEnabled != 0) {
         TutorialKey(vk);
     }
 
-    if (phase == Attack) {
+    if (phase == Phase::Attack) {
         if (IsAnswerKey(direction, vk)) {
             // Every right key counts, several within one window too.
             chanceCounter -= 1;
@@ -253,24 +254,24 @@ void CSceenGame::OnKey(int vk) {
             // The attack's picture stays until the next attack is announced.
             TakeDamage();
             deadline = Now() + kPauseAfterWrongKeyMs;
-            phase = NextAttack;
+            phase = Phase::NextAttack;
         }
         if (IsStrikeKey(vk)) {
             StrikeKey();
-            if (phase == Won) {
+            if (phase == Phase::Won) {
                 return;
             }
         }
     }
 
     if (vk == platform::VK_ESCAPE) {
-        resultCode = 0;
+        resultCode = GameResult::BackToMenu;
     }
-    if (phase == Lost && IsStrikeKey(vk) && endKeyEnabled) {
-        resultCode = 1;
+    if (phase == Phase::Lost && IsStrikeKey(vk) && endKeyEnabled) {
+        resultCode = GameResult::Lost;
     }
-    if (phase == Won && IsStrikeKey(vk) && endKeyEnabled) {
-        resultCode = 2;
+    if (phase == Phase::Won && IsStrikeKey(vk) && endKeyEnabled) {
+        resultCode = GameResult::Won;
     }
 }
 
@@ -284,13 +285,13 @@ void CSceenGame::StrikeKey() {
         return;
     }
     sound.Play(strikeSound, 0);
-    direction = Strike;
-    phase = Defeated;
+    direction = Direction::Strike;
+    phase = Phase::Defeated;
     PlayOneOfThree(fallSounds);
     deadline = Now() + kDefeatedMs;
     if (VictoryReached()) {
         sound.Play(winnerSound, 0);
-        phase = Won;
+        phase = Phase::Won;
         deadline = Now() + kEndOfGameMs;
         SetLines("Congratulations!", "", "");
     }
@@ -310,7 +311,7 @@ bool CSceenGame::VictoryReached() const {
 }
 
 void CSceenGame::PlayOneOfThree(const int (&ids)[3]) {
-    int i = 3 * platform::CrtRand() / 32767;
+    int i = 3 * host.Services().random.Rand() / 32767;
     if (i == 0) {
         sound.Play(ids[0], 0);
     } else if (i == 1) {

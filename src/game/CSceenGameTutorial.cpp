@@ -1,20 +1,22 @@
 // The tutorial: 19 spoken pages of up to three lines. Before five of them a
 // demonstration sound plays (four attack swings and the chance), and on the
 // pages after each swing the player may try the answer, on page 12 the strike.
+#include <optional>
 #include <string>
 
 #include "game/CSceenGame.h"
-#include "platform/sys/Clock.h"
 
 namespace {
 
-constexpr int kNoDemonstration = -1;
+using Direction = CSceenGame::Direction;
+
+constexpr std::nullopt_t kNoDemonstration = std::nullopt;
 constexpr uint32_t kDemonstrationMs = 1000;
 constexpr uint32_t kPageMs = 5000;
 constexpr int kChancePage = 12;
 
 struct TutorialPage {
-    int demonstration;  // the sword position shown first, or kNoDemonstration
+    std::optional<Direction> demonstration;  // the sword position shown first
     const char* lines[3];
     bool keysJudged;
 };
@@ -25,15 +27,15 @@ const TutorialPage kPages[CSceenGame::kTutorialPages] = {
     {kNoDemonstration, {"You fight against an", " enemy with one to one.", ""}, false},
     {kNoDemonstration, {"It takes the enemy", " with a sword.", ""}, false},
     {kNoDemonstration, {"You find a chance and ", " attack it while catching", "  the sword of the enemy "}, false},
-    {CSceenGame::UpperLeft, {"If the left speaker makes", "  a high sound;", "  the sword in the left."}, false},
+    {Direction::UpperLeft, {"If the left speaker makes", "  a high sound;", "  the sword in the left."}, false},
     {kNoDemonstration, {"You please push 7 or A.", "", ""}, true},
-    {CSceenGame::LowerLeft, {"If the left speaker makes", "  a low sound;", "  the sword is the lower left."}, false},
+    {Direction::LowerLeft, {"If the left speaker makes", "  a low sound;", "  the sword is the lower left."}, false},
     {kNoDemonstration, {"You please push 1 or Z.", "", ""}, true},
-    {CSceenGame::UpperRight, {"If a right speaker makes", "  a high sound;", "  the sword is top right corner."}, false},
+    {Direction::UpperRight, {"If a right speaker makes", "  a high sound;", "  the sword is top right corner."}, false},
     {kNoDemonstration, {"You please push 9 or K.", "", ""}, true},
-    {CSceenGame::LowerRight, {"If a right speaker makes", "  a low sound;", " the sword is the lower right."}, false},
+    {Direction::LowerRight, {"If a right speaker makes", "  a low sound;", " the sword is the lower right."}, false},
     {kNoDemonstration, {"You please push 3 or M.", "", ""}, true},
-    {CSceenGame::NoAttack, {"You please push 5 or space key", " if you hear the sound of", " the chance."}, true},
+    {Direction::NoAttack, {"You please push 5 or space key", " if you hear the sound of", " the chance."}, true},
     {kNoDemonstration, {"The next enemy appears", " if you can defeat it.", ""}, false},
     {kNoDemonstration, {"It is a defeat five times", "  when I make a mistake.", ""}, false},
     {kNoDemonstration, {"It is a victory", "  if you defeat 5 enemies", "  with the easy mode."}, false},
@@ -49,17 +51,17 @@ const TutorialPage kPages[CSceenGame::kTutorialPages] = {
 void CSceenGame::TutorialStep() {
     tutorialKeyEnabled = 0;
     if (tutorialPage >= kTutorialPages) {
-        resultCode = 0;
+        resultCode = GameResult::BackToMenu;
         return;
     }
     const TutorialPage& page = kPages[tutorialPage];
-    const bool demonstrates = page.demonstration != kNoDemonstration;
+    const bool demonstrates = page.demonstration.has_value();
 
     if (demonstrates && tutorialSubStep == 0) {
         // The demonstration sound first; its page follows a second later.
-        direction = page.demonstration;
+        direction = *page.demonstration;
         PlayAtDirection(tutorialPage == kChancePage ? chanceSound : swingSound);
-        deadline = platform::GetTickCount() + kDemonstrationMs;
+        deadline = Now() + kDemonstrationMs;
         tutorialSubStep = 1;
         if (tutorialPage == 4) {
             // The very first swing may be answered at once.
@@ -71,7 +73,7 @@ void CSceenGame::TutorialStep() {
     if (demonstrates) {
         tutorialSubStep = 0;
         if (tutorialPage == kChancePage) {
-            direction = NoAttack;
+            direction = Direction::NoAttack;
             chanceCounter = -1;
         }
     }
@@ -81,7 +83,7 @@ void CSceenGame::TutorialStep() {
     }
     sound.Play(textSounds[tutorialPage], 0);
     tutorialPage += 1;
-    deadline = platform::GetTickCount() + kPageMs;
+    deadline = Now() + kPageMs;
 }
 
 // A key while the tutorial judges keys: nothing is counted.
@@ -94,6 +96,6 @@ void CSceenGame::TutorialKey(int vk) {
     }
     if (IsStrikeKey(vk) && chanceCounter < 0) {
         sound.Play(strikeSound, 0);
-        direction = Strike;
+        direction = Direction::Strike;
     }
 }

@@ -15,13 +15,13 @@ const platform::Rgb kBlack{0, 0, 0};
 
 }  // namespace
 
-void CSceenMenu::Init(platform::Window* window, std::string directory) {
+CSceenMenu::CSceenMenu(SceneHost& host) : host(host), sound(host.Services()) {}
+
+void CSceenMenu::Init(std::string directory) {
     for (const char* item : kItems) {
         items.push_back(item);
     }
-    font = new platform::Font{"Arial", 400};
     cursor = 0;
-    owner = window;
     sound.InitDevice();
     baseDir = std::move(directory);
     for (int id = 0; id <= kMusicSound; ++id) {
@@ -33,10 +33,9 @@ void CSceenMenu::Init(platform::Window* window, std::string directory) {
 
 void CSceenMenu::Paint(platform::Canvas& canvas) {
     canvas.FillBlack(0, 0, canvas.ClientWidth(), canvas.ClientHeight());
-    platform::Font shown = font != nullptr ? *font : platform::Font{"Arial", 400};
     for (size_t i = 0; i < items.size(); ++i) {
         platform::Rgb colour = static_cast<int>(i) == cursor ? kYellow : kWhite;
-        canvas.DrawText(shown, colour, kBlack, 10, 10 + 80 * static_cast<int>(i), items[i]);
+        canvas.DrawText(font, colour, kBlack, 10, 10 + 80 * static_cast<int>(i), items[i]);
     }
 }
 
@@ -54,11 +53,9 @@ void CSceenMenu::OnKey(int key) {
         cursor = 0;
     }
     if (key == platform::VK_SPACE || key == platform::VK_RETURN) {
-        chosen = cursor;
+        chosen = static_cast<MenuChoice>(cursor);
     }
     // Whatever the key, the player hears where the cursor is.
     sound.Play(cursor + 1, 0);
-    if (owner != nullptr) {
-        owner->RequestRepaint();
-    }
+    host.RequestRepaint();
 }

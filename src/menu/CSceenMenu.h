@@ -7,10 +7,22 @@
 #include <vector>
 
 #include "platform/ui/Canvas.h"
-#include "platform/ui/Window.h"
 #include "scene/CBaseSceen.h"
+#include "scene/SceneHost.h"
 #include "manifest/AssetManifest.h"
 #include "sound/CSoundPlay.h"
+
+// The menu's items, in their order on screen; None while nothing is chosen.
+enum class MenuChoice {
+    None = -1,
+    Tutorial = 0,
+    Easy = 1,
+    Normal = 2,
+    Hard = 3,
+    NetRecord = 4,
+    Update = 5,
+    End = 6,
+};
 
 class CSceenMenu : public CBaseSceen {
   public:
@@ -18,25 +30,24 @@ class CSceenMenu : public CBaseSceen {
     static constexpr int kTitleSound = manifest::kMenuTitle;
     static constexpr int kMusicSound = manifest::kMenuMusic;
 
-    explicit CSceenMenu(platform::Services& services) : sound(services) {}
+    explicit CSceenMenu(SceneHost& host);
     // Destroying `sound` stops and releases every clip, the music included.
-    // `font` is the window's to delete.
     ~CSceenMenu() override = default;
     CSceenMenu(const CSceenMenu&) = delete;
     CSceenMenu& operator=(const CSceenMenu&) = delete;
 
     // Once, right after construction: items, font, sounds, then the title is
     // spoken and the music starts looping.
-    void Init(platform::Window* owner, std::string baseDir);
+    void Init(std::string baseDir);
     void Paint(platform::Canvas& canvas);
     void OnKey(int key);
 
-    CSoundPlay sound;  // centred
+    SceneHost& host;
+    CSoundPlay sound;  // 3D mode
     std::vector<std::string> items;
-    platform::Font* font = nullptr;  // owned; deleted by the window before the menu
-    platform::Window* owner = nullptr;
+    platform::Font font{"Arial", 400};
     std::string baseDir;
     int cursor = 0;
-    // The item chosen and not yet taken by the window, or -1.
-    int chosen = -1;
+    // The item chosen and not yet taken by the window.
+    MenuChoice chosen = MenuChoice::None;
 };

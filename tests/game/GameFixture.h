@@ -1,99 +1,149 @@
 #pragma once
-// A game directory with every clip and picture the duel scene loads, and a
-// fixture that drives one scene tick by tick and key by key on the manual
-// clock and the offline mixer, keeping what the sound engine was asked to do.
+// One duel scene on a fake host: the clock moved by hand 100 ms per tick, the
+// random draws queued by the test, and every sound call read back from the
+// fake output's journal under the clip's short name ("huri", "no/2").
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
+#include <fstream>
 
 #include "FakeServices.h"
-#include "FakeWindow.h"
 #include "GameClips.h"
 #include "game/CSceenGame.h"
-#include "platform/ui/Window.h"
+#include "platform/ui/VirtualKeys.h"
 
-// Picture sizes of the test game directory: each picture its own size, so a
-// drawn rectangle tells which picture it is.
-struct PictureSize {
-    const char* file;
-    int width, height;
-};
-extern const PictureSize kPictureSizes[8];  // sam1..sam7, then ude
+// A call in the fake output's journal, its `name` shortened to "huri", "no/2".
+using Heard = decltype(FakeAudioOutput().TakeJournal())::value_type;
+using Kind = Heard::Kind;
+using Phase = CSceenGame::Phase;
+using Direction = CSceenGame::Direction;
+using Names = std::vector<std::string>;
+using Ints = std::vector<int64_t>;
 
-// The game directory of this test process: all 141 clips (mono 16-bit
-// 22050 Hz, 300 ms) and the eight pictures. Made once per process; the first
-// frequency setting of the process is spent there as well, so every scene of
-// the tests hears the rates the game asks for.
-const std::filesystem::path& TestGameDirectory();
-// The same clips without any picture.
-const std::filesystem::path& TestGameDirectoryWithoutPictures();
-
-constexpr uint32_t kClipRate = 22050;
-
-// One control call on a clip, named by the clip's path below "\sound\" with
-// forward slashes and without extension: "asiato", "text/4", "no/12".
-struct Heard {
-    SoundEvent::Kind kind;
-    std::string sound;
-    int64_t value;
-};
-
-// The names of the clips started in `heard`, in order.
-std::vector<std::string> Started(const std::vector<Heard>& heard);
-bool WasStarted(const std::vector<Heard>& heard, const std::string& sound);
-// The values of one kind of call on one clip, in order.
-std::vector<int64_t> Values(const std::vector<Heard>& heard, const std::string& sound,
-                            SoundEvent::Kind kind);
+// The clips started in `heard` from `from` on, or the values set on `sound`.
+inline Names Started(const std::vector<Heard>& heard, size_t from = 0) {
+    Names names;
+    for (size_t i = from; i < heard.size(); i++) {
+        if (heard[i].kind == Kind::Play) {
+            names.push_back(heard[i].name);
+        }
+    }
+    return names;
+}
+inline Ints Values(const std::vector<Heard>& heard, const std::string& sound, Kind kind) {
+    Ints values;
+    for (const Heard& event : heard) {
+        if (event.kind == kind && event.name == sound) {
+            values.push_back(event.value);
+        }
+    }
+    return values;
+}
 
 class GameFixture : public ::testing::Test {
   protected:
-    // The clock starts at a plain value unless a test asks otherwise.
-    static constexpr uint32_t kStartTime = 1000000;
-
-    void TearDown() override { EndScene(); }
-
-    // A fresh scene at `level`, loaded from `dir`, at time `start`. What its
-    // loading and start played is kept for the next Take.
-    void Start(int level, uint32_t start = kStartTime,
-               const std::filesystem::path& dir = TestGameDirectory());
-    void EndScene();
-
-    // One window timer tick: the clock moves 100 ms, then the scene ticks.
-    void Tick();
-    void Ticks(int count);
-    void Key(int vk);
-
-    // Every control call since the last Take.
-    std::vector<Heard> Take();
-    // The calls made since the journal was last read, leaving the kept ones.
-    std::vector<Heard> Fresh();
-
-    // Ticks until `sound` starts; the milliseconds that took, or -1 when it
-    // did not start within `limitMs`. The calls heard meanwhile are kept.
-    int MsUntilStarted(const std::string& sound, int limitMs = 20000);
-
-    platform::SoundBuffer* Buffer(int id) const {
-        return fakes.audio.Find(gameDir + wav::GameClipAsset(id));
+    void Start(int level, uint32_t start = 1000000) {
+        static const std::string dir = MakeDirectory().string();
+        scene.reset();
+        host = std::make_unique<FakeSceneHost>();
+        host->fakes.clock.now = start;
+        prefix = dir + "\\sound\\";
+        scene = std::make_unique<CSceenGame>(*host);
+        scene->level = level;
+        scene->LoadAssets(dir);
     }
-    std::string Line(size_t i) const { return i < scene->lines.size() ? scene->lines[i] : ""; }
+    void Queue(std::initializer_list<int> values) {
+        host->fakes.random.queued.insert(host->fakes.random.queued.end(), values);
+    }
+    void Tick(int count = 1) {
+        while (count-- > 0) {
+            host->fakes.clock.now += 100;
+            scene->Tick();
+        }
+    }
+    void Key(int vk) { scene->OnKey(vk); }
+    std::string Line() const { return scene->lines.empty() ? "" : scene->lines[0]; }
 
-    // The answer a player who listens gives to the swing just heard: its pan
-    // tells the side, its rate the height. 0 when it sounds like no attack.
-    int AnswerByEar() const;
+    // Adds the journal to `heard`; answers where the new calls begin.
+    size_t Pull() {
+        size_t from = heard.size();
+        for (Heard& event : host->fakes.audio.TakeJournal()) {
+            event.name = event.name.substr(prefix.size(), event.name.size() - prefix.size() - 4);
+            std::replace(event.name.begin(), event.name.end(), '\\', '/');
+            heard.push_back(event);
+        }
+        return from;
+    }
+    std::vector<Heard> Take() {
+        Pull();
+        return std::exchange(heard, {});
+    }
+    // Ticks until `sound` starts: the milliseconds that took, or -1 after 20 s.
+    int MsUntilStarted(const std::string& sound) {
+        for (int ms = 100; ms <= 20000; ms += 100) {
+            Tick();
+            Names started = Started(heard, Pull());
+            if (std::find(started.begin(), started.end(), sound) != started.end()) {
+                return ms;
+            }
+        }
+        return -1;
+    }
+    // Answers every attack at once, strikes at once: until the end or enemy `until`.
+    void PlayWell(int until = 0) {
+        for (int tick = 0; tick < 20000; tick++) {
+            Tick();
+            if (scene->phase == Phase::Attack && !scene->parried) {
+                Key(" 7913"[static_cast<int>(scene->direction)]);
+                if (scene->chanceCounter < 0) {
+                    Key(platform::VK_SPACE);
+                }
+            }
+            Pull();
+            if (scene->phase == Phase::Won || scene->phase == Phase::Lost ||
+                (scene->enemyNumber == until && scene->phase == Phase::Approach)) {
+                return;
+            }
+        }
+    }
+    // A finished game waits 3000 ms for a strike key, then reports `result`.
+    void EndWithStrikeKey(GameResult result) {
+        for (int tick = 1; tick <= 30; tick++) {
+            Tick();
+            Key(tick < 30 ? platform::VK_SPACE : '7');
+            ASSERT_EQ(scene->resultCode, GameResult::None) << tick;
+        }
+        Key(platform::VK_NUMPAD0 + 5);
+        EXPECT_EQ(scene->resultCode, result);
+    }
 
-    // Plays like an attentive player: every swing answered at once by ear,
-    // the strike as soon as the chance sounds. Stops once the scene reports a
-    // result, once `enemy` is coming (0: never), or after `limitMs`.
-    void PlayByEar(int untilEnemy, int limitMs);
-
-    FakeServices fakes;
-    FakeWindow window;
+    std::unique_ptr<FakeSceneHost> host;
     std::unique_ptr<CSceenGame> scene;
-    uint32_t startTime = kStartTime;
-    std::vector<Heard> heard;  // kept by Tick and Key until Take
-    std::string soundPrefix;
-    std::string gameDir;
+    std::vector<Heard> heard;  // until the next Take
+    std::string prefix;
+
+  private:
+    static std::filesystem::path MakeDirectory() {
+        static struct Removed {
+            std::filesystem::path root;
+            ~Removed() { std::filesystem::remove_all(root); }
+        } removed{std::filesystem::temp_directory_path() / ("zk-game-" + std::to_string(getpid()))};
+        const wav::Bytes clip = wav::MonoClip(wav::Sine16(440, 22050, 6615, 0.3));
+        wav::WriteGameClips(removed.root, clip);
+        std::filesystem::create_directories(removed.root / "image");
+        // Pictures sam1..sam7, then the arm, each of its own size (100 x 50,
+        // 120 x 70...), so that a rectangle tells which picture was drawn.
+        for (int i = 0, w = 100, h = 50; i < 8; i++, w += 20, h += 20) {
+            std::string name = i < 7 ? "sam" + std::to_string(i + 1) : "ude";
+            std::ofstream out(removed.root / "image" / (name + ".imz"));
+            out << "P6\n" << w << " " << h << "\n255\n" << std::string(w * h * 3, 'x');
+        }
+        // The process's first frequency setting plays at the clip's own rate
+        // whatever is asked: spend it here, away from the scenes under test.
+        FakeSceneHost spent;
+        CSceenGame(spent).LoadAssets(removed.root.string());
+        return removed.root;
+    }
 };

@@ -1,177 +1,99 @@
-// The title menu on its own: what it registers and plays, how the cursor moves
-// and clamps, what every key does, and what it draws.
-#include "../app/AppTestSupport.h"
-#include "FakeWindow.h"
+// The title menu: the title and the looping music at the start, the cursor
+// that stops at both ends, Space or Enter choosing, and every key speaking
+// the current item again and repainting.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "FakeServices.h"
+#include "WavBuilder.h"
 #include "menu/CSceenMenu.h"
-#include "platform/ui/RecordingCanvas.h"
+#include "RecordingCanvas.h"
 #include "platform/ui/VirtualKeys.h"
 
-using namespace apptest;
-using platform::VK_DOWN;
-using platform::VK_ESCAPE;
-using platform::VK_RETURN;
-using platform::VK_SPACE;
-using platform::VK_UP;
+using namespace platform;
+namespace fs = std::filesystem;
 
 namespace {
 
-class Menu : public AppFixture {
+const char* const kVoices[] = {"tutorial",  "easy",   "normal", "hard",
+                               "NetRecord", "update", "end",    "Title"};
+using Played = std::vector<std::pair<std::string, int64_t>>;
+
+class Menu : public ::testing::Test {
   protected:
     void SetUp() override {
-        AppFixture::SetUp();
-        menu = std::make_unique<CSceenMenu>(fakes.services);
-        menu->Init(&window, gameDir.string());
+        fs::create_directories(dir / "sound" / "menu");
+        const wav::Bytes clip = wav::MonoClip(wav::Sine16(440, 22050, 2205));
+        wav::Write(Path("opning"), clip);
+        for (const char* voice : kVoices) {
+            wav::Write(Path(std::string("menu/") + voice), clip);
+        }
+        menu = std::make_unique<CSceenMenu>(host);
+        menu->Init(dir.string());
     }
     void TearDown() override {
-        if (menu) {
-            delete menu->font;
-            menu.reset();
-        }
-        AppFixture::TearDown();
+        menu.reset();
+        fs::remove_all(dir);
     }
-    // The voice the last key made the menu speak, or -1.
-    int Spoken() {
-        std::vector<std::pair<int, int>> started = StartedMenuSounds();
-        if (started.size() != 1) {
-            return -1;
+    std::string Path(const std::string& name) { return (dir / "sound" / (name + ".snz")).string(); }
+    // The clips started since the last call, with their loop flag.
+    Played Started() {
+        Played started;
+        for (SoundEvent event : host.fakes.audio.TakeJournal()) {
+            if (event.kind == SoundEvent::Kind::Play) {
+                std::replace(event.name.begin(), event.name.end(), '\\', '/');
+                started.emplace_back(event.name, event.value);
+            }
         }
-        EXPECT_EQ(started[0].second, 0) << "an item's voice plays once";
-        return started[0].first;
+        return started;
     }
 
-    FakeWindow window;
+    fs::path dir = fs::temp_directory_path() / ("zk-menu-test-" + std::to_string(::getpid()));
+    FakeSceneHost host;
     std::unique_ptr<CSceenMenu> menu;
 };
 
-TEST_F(Menu, InitSpeaksTheTitleThenLoopsTheMusicAndEachItemHasItsVoice) {
-    // The title and the music, from the registered paths.
-    std::vector<SoundEvent> started;
-    delete menu->font;
-    menu.reset(new CSceenMenu(fakes.services));
-    Mixer()->TakeJournal();
-    menu->Init(&window, gameDir.string());
-    for (const SoundEvent& event : Mixer()->TakeJournal()) {
-        if (event.kind == SoundEvent::Kind::Play) {
-            started.push_back(event);
-        }
+TEST_F(Menu, StartsWithTheTitleAndMusicThenEveryKeySpeaksTheCursorsItem) {
+    using C = MenuChoice;
+    const struct {
+        int key, cursor;
+        MenuChoice chosen;
+    } presses[] = {
+        {VK_UP, 0, C::None},     {VK_DOWN, 1, C::None},     {VK_SPACE, 1, C::Easy},
+        {VK_DOWN, 2, C::Easy},   {VK_RETURN, 2, C::Normal}, {VK_ESCAPE, 2, C::Normal},
+        {'7', 2, C::Normal},     {VK_DOWN, 3, C::Normal},   {VK_DOWN, 4, C::Normal},
+        {VK_DOWN, 5, C::Normal}, {VK_DOWN, 6, C::Normal},   {VK_DOWN, 6, C::Normal},
+        {VK_SPACE, 6, C::End},   {VK_UP, 5, C::End},
+    };
+    EXPECT_EQ(Started(), (Played{{Path("menu/Title"), 0}, {Path("opning"), 1}}));
+    long repaints = host.repaints;
+    for (const auto& press : presses) {
+        SCOPED_TRACE(&press - presses);
+        menu->OnKey(press.key);
+        EXPECT_EQ(menu->cursor, press.cursor);
+        EXPECT_EQ(menu->chosen, press.chosen);
+        EXPECT_EQ(Started(), (Played{{Path(std::string("menu/") + kVoices[press.cursor]), 0}}));
+        EXPECT_EQ(host.repaints, ++repaints);
     }
-    ASSERT_EQ(started.size(), 2u);
-    EXPECT_EQ(started[0].name, gameDir.string() + "\\sound\\menu\\Title.snz");
-    EXPECT_EQ(started[0].value, 0);
-    EXPECT_EQ(started[1].name, gameDir.string() + "\\sound\\opning.snz");
-    EXPECT_EQ(started[1].value, 1);
-    EXPECT_EQ(menu->sound.mode, SoundMode::Centred);
-
-    EXPECT_EQ(menu->items, (std::vector<std::string>{"Tutorial", "Easy", "Normal", "Hard",
-                                                     "NetRecord", "Update", "End"}));
-    EXPECT_EQ(menu->cursor, 0);
-    EXPECT_EQ(menu->chosen, -1);
-    ASSERT_NE(menu->font, nullptr);
-    EXPECT_EQ(menu->font->face, "Arial");
-    EXPECT_EQ(menu->font->tenthsOfPoint, 400);
-
-    // Walking down speaks items 1..6 (ids 2..7) with their own files.
-    for (int item = 1; item <= 6; ++item) {
-        menu->OnKey(VK_DOWN);
-        EXPECT_EQ(Spoken(), item + 1);
-    }
+    menu.reset();  // the music stops with the menu
+    EXPECT_EQ(host.fakes.audio.PlayingCount(), 0);
 }
 
-TEST_F(Menu, TheCursorStopsAtBothEndsAndSpeaksItsItemAgain) {
-    Mixer()->TakeJournal();
-    menu->OnKey(VK_UP);
-    EXPECT_EQ(menu->cursor, 0);
-    EXPECT_EQ(Spoken(), 1);  // "tutorial" again
-    for (int i = 0; i < 6; ++i) {
-        menu->OnKey(VK_DOWN);
-    }
-    Mixer()->TakeJournal();
-    EXPECT_EQ(menu->cursor, 6);
+TEST_F(Menu, PaintsTheItemsWithTheCursorInYellow) {
     menu->OnKey(VK_DOWN);
-    EXPECT_EQ(menu->cursor, 6);
-    EXPECT_EQ(Spoken(), 7);  // "end" again
-    menu->OnKey(VK_UP);
-    EXPECT_EQ(menu->cursor, 5);
-    EXPECT_EQ(Spoken(), 6);
-}
-
-TEST_F(Menu, AnyOtherKeyOnlySpeaksTheItemAndRepaints) {
-    menu->OnKey(VK_DOWN);
-    menu->OnKey(VK_DOWN);
-    Mixer()->TakeJournal();
-    int repaints = window.repaints;
-    for (int key : {VK_ESCAPE, 0x41, 0x37, 0x67, platform::VK_LEFT, platform::VK_RIGHT, 0}) {
-        SCOPED_TRACE(key);
-        menu->OnKey(key);
-        EXPECT_EQ(menu->cursor, 2);
-        EXPECT_EQ(menu->chosen, -1);
-        EXPECT_EQ(Spoken(), 3);  // "normal"
-        EXPECT_EQ(window.repaints, ++repaints);
-    }
-}
-
-TEST_F(Menu, SpaceOrEnterChoosesTheItemUnderTheCursor) {
-    menu->OnKey(VK_DOWN);
-    Mixer()->TakeJournal();
-    menu->OnKey(VK_SPACE);
-    EXPECT_EQ(menu->chosen, 1);
-    EXPECT_EQ(Spoken(), 2);  // the chosen item's voice
-    menu->OnKey(VK_DOWN);
-    EXPECT_EQ(menu->chosen, 1) << "moving does not choose";
-    menu->OnKey(VK_RETURN);
-    EXPECT_EQ(menu->chosen, 2);
-}
-
-TEST_F(Menu, PaintsSevenLinesOnBlackWithTheCursorInYellow) {
-    menu->OnKey(VK_DOWN);
-    menu->OnKey(VK_DOWN);
-    platform::RecordingCanvas canvas(732, 570);
+    RecordingCanvas canvas(732, 570);
     menu->Paint(canvas);
-    ASSERT_EQ(canvas.calls.size(), 8u);
-    const platform::DrawCall& fill = canvas.calls[0];
-    EXPECT_EQ(fill.kind, platform::DrawCall::Kind::FillBlack);
-    EXPECT_EQ(fill.x, 0);
-    EXPECT_EQ(fill.y, 0);
-    EXPECT_EQ(fill.width, 732);
-    EXPECT_EQ(fill.height, 570);
+    ASSERT_EQ(canvas.calls.size(), 8u);  // the black ground, then the items
     for (int i = 0; i < 7; ++i) {
-        SCOPED_TRACE(i);
-        const platform::DrawCall& text = canvas.calls[static_cast<size_t>(i) + 1];
-        EXPECT_EQ(text.kind, platform::DrawCall::Kind::Text);
-        EXPECT_EQ(text.line, menu->items[static_cast<size_t>(i)]);
-        EXPECT_EQ(text.x, 10);
-        EXPECT_EQ(text.y, 10 + 80 * i);
-        EXPECT_EQ(text.font.face, "Arial");
-        EXPECT_EQ(text.font.tenthsOfPoint, 400);
-        EXPECT_EQ(text.background, (platform::Rgb{0, 0, 0}));
-        EXPECT_EQ(text.text,
-                  i == 2 ? (platform::Rgb{255, 255, 0}) : (platform::Rgb{255, 255, 255}));
+        const DrawCall& text = canvas.calls[i + 1];
+        EXPECT_EQ(text.line, menu->items[i]);
+        EXPECT_EQ((std::vector<int>{text.x, text.y, text.font.tenthsOfPoint}),
+                  (std::vector<int>{10, 10 + 80 * i, 400}));
+        EXPECT_EQ(text.text, i == 1 ? (Rgb{255, 255, 0}) : (Rgb{255, 255, 255})) << i;
     }
-}
-
-TEST_F(Menu, DestroyingTheMenuSilencesItsVoiceAndMusic) {
-    menu->OnKey(VK_DOWN);
-    EXPECT_GE(Mixer()->PlayingCount(), 2);
-    delete menu->font;
-    menu.reset();
-    EXPECT_EQ(Mixer()->PlayingCount(), 0);
-}
-
-TEST_F(Menu, WithoutItsSoundFilesTheMenuStillWorksSilently) {
-    fs::path empty = root / "empty-game";
-    fs::create_directories(empty);
-    delete menu->font;
-    menu.reset(new CSceenMenu(fakes.services));
-    Mixer()->TakeJournal();
-    menu->Init(&window, empty.string());
-    menu->OnKey(VK_DOWN);
-    menu->OnKey(VK_SPACE);
-    EXPECT_EQ(menu->chosen, 1);
-    EXPECT_TRUE(Mixer()->TakeJournal().empty());
-    EXPECT_TRUE(platform::TakeShownMessages().empty());
-    platform::RecordingCanvas canvas(732, 570);
-    menu->Paint(canvas);
-    EXPECT_EQ(canvas.calls.size(), 8u);
 }
 
 }  // namespace
