@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "manifest/AssetManifest.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Picture.h"
 #include "scene/CBaseSceen.h"
 #include "scene/SceneHost.h"
-#include "manifest/AssetManifest.h"
 #include "sound/CSoundPlay.h"
 
 // What the window must do after a tick or key; it resets it to None.

@@ -1,7 +1,7 @@
 #include "menu/CSceenMenu.h"
 
-#include "platform/ui/VirtualKeys.h"
 #include "manifest/AssetManifest.h"
+#include "platform/ui/VirtualKeys.h"
 
 namespace {
 

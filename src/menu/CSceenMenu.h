@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "manifest/AssetManifest.h"
 #include "platform/ui/Canvas.h"
 #include "scene/CBaseSceen.h"
 #include "scene/SceneHost.h"
-#include "manifest/AssetManifest.h"
 #include "sound/CSoundPlay.h"
 
 // The menu's items, in their order on screen; None while nothing is chosen.

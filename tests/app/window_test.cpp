@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/ui/CairoCanvas.h"
+#include "platform/ui/DesktopDialogs.h"
 #include "platform/ui/MainWindow.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/VirtualKeys.h"
@@ -130,6 +131,106 @@ TEST(CairoCanvas, FillsBlackWritesTextOnItsBackgroundAndSizesFontsAt96Dpi) {
     EXPECT_EQ(pixel(111, 11), 0x0000FFu);  // the text's own background
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
+}
+
+// The named entries and the combo box of the dialog titled `title`.
+struct DialogControls {
+    GtkDialog* dialog = nullptr;
+    std::vector<GtkEntry*> entries;
+    GtkComboBox* combo = nullptr;
+};
+
+void Collect(GtkWidget* widget, DialogControls& controls) {
+    if (GTK_IS_COMBO_BOX(widget)) {
+        controls.combo = GTK_COMBO_BOX(widget);
+    } else if (GTK_IS_ENTRY(widget)) {
+        controls.entries.push_back(GTK_ENTRY(widget));
+    } else if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* item = children; item != nullptr; item = item->next) {
+            Collect(GTK_WIDGET(item->data), controls);
+        }
+        g_list_free(children);
+    }
+}
+
+// Runs `ask`, which opens a dialog titled `title`; once it is shown, `act`
+// fills it in and answers it from inside the dialog's own loop.
+bool AnswerDialog(const char* title, std::function<void(DialogControls&)> act,
+                  std::function<bool()> ask) {
+    struct Pending {
+        const char* title;
+        std::function<void(DialogControls&)> act;
+    } pending{title, std::move(act)};
+    g_timeout_add(
+        100,
+        [](gpointer data) -> gboolean {
+            auto* pending = static_cast<Pending*>(data);
+            GList* toplevels = gtk_window_list_toplevels();
+            DialogControls controls;
+            for (GList* item = toplevels; item != nullptr; item = item->next) {
+                GtkWindow* window = GTK_WINDOW(item->data);
+                if (GTK_IS_DIALOG(window) && gtk_widget_get_mapped(GTK_WIDGET(window)) &&
+                    g_strcmp0(gtk_window_get_title(window), pending->title) == 0) {
+                    controls.dialog = GTK_DIALOG(window);
+                    Collect(GTK_WIDGET(window), controls);
+                }
+            }
+            g_list_free(toplevels);
+            if (controls.dialog == nullptr) {
+                return G_SOURCE_CONTINUE;
+            }
+            pending->act(controls);
+            return G_SOURCE_REMOVE;
+        },
+        &pending);
+    return ask();
+}
+
+std::string AccessibleName(GtkEntry* entry) {
+    return atk_object_get_name(gtk_widget_get_accessible(GTK_WIDGET(entry)));
+}
+
+TEST(DesktopDialogs, ScoreAndPasswordFieldsAreNamedAndComeBackAsTyped) {
+    ASSERT_TRUE(platform::OpenDisplay());
+    platform::DesktopDialogs dialogs;
+    platform::ScoreDialogFields fields{"Old", {"Secret", "Japan", "UK"}, 1};
+    auto typeAndSend = [](DialogControls& c) {
+        ASSERT_EQ(c.entries.size(), 1u);
+        EXPECT_EQ(AccessibleName(c.entries[0]), "Your Name");
+        EXPECT_STREQ(gtk_entry_get_text(c.entries[0]), "Old");
+        EXPECT_EQ(gtk_combo_box_get_active(c.combo), 1);  // preselected
+        gtk_entry_set_text(c.entries[0], "New");
+        gtk_combo_box_set_active(c.combo, 2);
+        gtk_widget_activate(GTK_WIDGET(c.entries[0]));  // Enter in the name box sends
+    };
+    EXPECT_TRUE(AnswerDialog("Do you register a record with a net?", typeAndSend,
+                             [&] { return dialogs.AskScore(fields); }));
+    EXPECT_EQ(fields.name, "New");
+    EXPECT_EQ(fields.selectedArea, 2);
+    auto close = [](DialogControls& c) { gtk_dialog_response(c.dialog, 2); };
+    EXPECT_FALSE(AnswerDialog("Do you register a record with a net?", close,
+                              [&] { return dialogs.AskScore(fields); }));
+    EXPECT_EQ(fields.name, "New");
+
+    platform::Credentials credentials;
+    auto login = [](DialogControls& c) {
+        ASSERT_EQ(c.entries.size(), 2u);
+        // The grid lists its children last first.
+        GtkEntry* user = c.entries[AccessibleName(c.entries[0]) == "User Name" ? 0 : 1];
+        GtkEntry* password = c.entries[user == c.entries[0] ? 1 : 0];
+        EXPECT_EQ(AccessibleName(user), "User Name");
+        EXPECT_EQ(AccessibleName(password), "Password");
+        EXPECT_FALSE(gtk_entry_get_visibility(password));
+        gtk_entry_set_text(user, "me");
+        gtk_entry_set_text(password, "secret");
+        gtk_widget_activate(GTK_WIDGET(password));
+    };
+    EXPECT_TRUE(AnswerDialog("Enter Network Password", login, [&] {
+        return dialogs.AskCredentials({"example.org", "realm"}, credentials);
+    }));
+    EXPECT_EQ(credentials.user, "me");
+    EXPECT_EQ(credentials.password, "secret");
 }
 
 // Last: a quit request keeps any later run from starting.

@@ -27,7 +27,8 @@ TEST(AssetPack, EveryFileLoadsThroughTheGamesLoadersAndThereIsNoOther) {
     std::set<fs::path> loaded;
     // The menu's player centred, the duel's panned.
     for (SoundMode mode : {SoundMode::Centred, SoundMode::Panned}) {
-        const auto& clips = mode == SoundMode::Centred ? manifest::MenuClips() : manifest::GameClips();
+        const auto& clips =
+            mode == SoundMode::Centred ? manifest::MenuClips() : manifest::GameClips();
         CSoundPlay player(fakes.services);
         player.mode = mode;
         ASSERT_EQ(player.InitDevice(), 1);

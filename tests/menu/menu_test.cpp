@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "FakeServices.h"
+#include "RecordingCanvas.h"
 #include "WavBuilder.h"
 #include "menu/CSceenMenu.h"
-#include "RecordingCanvas.h"
 #include "platform/ui/VirtualKeys.h"
 
 using namespace platform;

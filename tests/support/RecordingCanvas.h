@@ -24,7 +24,10 @@ class RecordingCanvas : public platform::Canvas {
     int ClientWidth() const override { return width; }
     int ClientHeight() const override { return height; }
     void FillBlack(int x, int y, int w, int h) override {
-        calls.push_back({DrawCall::Kind::FillBlack, x, y, w, h});
+        DrawCall call;
+        call.kind = DrawCall::Kind::FillBlack;
+        call.x = x, call.y = y, call.width = w, call.height = h;
+        calls.push_back(call);
     }
     void DrawText(const platform::Font& font, platform::Rgb text, platform::Rgb background, int x,
                   int y, const std::string& line) override {
@@ -46,7 +49,11 @@ class RecordingCanvas : public platform::Canvas {
   private:
     void Add(DrawCall::Kind kind, const platform::Picture& picture, int x, int y, int w, int h) {
         if (!picture.IsNull()) {
-            calls.push_back({kind, x, y, w, h, &picture});
+            DrawCall call;
+            call.kind = kind;
+            call.x = x, call.y = y, call.width = w, call.height = h;
+            call.picture = &picture;
+            calls.push_back(call);
         }
     }
     int width;

@@ -16,8 +16,8 @@ namespace {
 std::mutex companyMutex;
 std::string company;
 
-// The empty section of the registry names the application key itself; a key
-// file needs a group name for it.
+// The empty section is the program's own; a key file needs a group name for
+// it.
 const char* GroupOf(const std::string& section) {
     return section.empty() ? "settings" : section.c_str();
 }
@@ -184,9 +184,8 @@ std::string GetProfileString(const std::string& section, const std::string& entr
     std::string path = SettingsFilePath();
     g_mkdir_with_parents(DirectoryOf(path).c_str(), 0700);
     if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
-        // First run: the file appears with its (empty) group, as the registry
-        // key does on reading. An existing file is never rewritten here, even
-        // when it cannot be read: only the orderly exit saves.
+        // First run: the file appears with its (empty) group. An existing file is never rewritten
+        // here, even when it cannot be read: only the orderly exit saves.
         std::string header = std::string("[") + GroupOf(section) + "]\n";
         g_file_set_contents(path.c_str(), header.c_str(), static_cast<gssize>(header.size()),
                             nullptr);

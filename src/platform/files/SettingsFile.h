@@ -1,9 +1,8 @@
 #pragma once
 // The per-user store of the program's profile strings: a GLib key file at
 // $XDG_CONFIG_HOME/<company>/<application name>.ini (~/.config when the
-// variable is unset). It stands in for the registry key
-// software\<company>\<application name>; the values of the empty section lie
-// in one group of the file.
+// variable is unset). The values of the empty section, the program's own,
+// lie in one group of the file.
 //
 // Every value round-trips byte for byte (spaces at either end, newlines,
 // '=', '#', '[', ';', non-ASCII, even bytes that are not UTF-8). Writing
@@ -20,8 +19,8 @@ std::string SettingsFilePath();
 
 // The value of `entry`, or `defaultValue` when the file, the entry or the
 // file's contents are missing, unreadable or corrupt. Creates the folder and,
-// when there is no file yet, an empty one, as reading a registry key creates
-// it. A file that exists is never touched.
+// when there is no file yet, an empty one, so a player finds where the
+// settings live from the first run. A file that exists is never touched.
 std::string GetProfileString(const std::string& section, const std::string& entry,
                              const std::string& defaultValue);
 // Sets `entry` to `value` and saves the file; a corrupt file is replaced.

@@ -35,8 +35,8 @@ GdkPixbuf* BlackKeyed(GdkPixbuf* source) {
     return keyed;
 }
 
-// Draws `pixbuf` scaled into the rectangle. Pixels are picked, not blended, as
-// a GDI stretch does: blending would fringe the black-keyed outlines.
+// Draws `pixbuf` scaled into the rectangle. Pixels are picked, not blended:
+// blending would fringe the black-keyed outlines.
 void PaintScaled(cairo_t* cr, GdkPixbuf* pixbuf, int x, int y, int w, int h) {
     int pw = gdk_pixbuf_get_width(pixbuf);
     int ph = gdk_pixbuf_get_height(pixbuf);
@@ -100,7 +100,7 @@ void CairoCanvas::DrawText(const Font& font, Rgb text, Rgb background, int x, in
     pango_layout_get_pixel_size(layout, &textWidth, &textHeight);
 
     cairo_save(c);
-    // The opaque background covers the text's own cell, as GDI's does.
+    // The opaque background covers the text's own cell.
     SetColour(c, background);
     cairo_rectangle(c, x, y, textWidth, textHeight);
     cairo_fill(c);

@@ -1,5 +1,5 @@
 #pragma once
-// The canvas of the game window: the scenes' GDI-like calls drawn with Cairo,
+// The canvas of the game window: the scenes' drawing calls done with Cairo,
 // text laid out by Pango.
 #include "platform/ui/Canvas.h"
 
