@@ -47,13 +47,11 @@ class Recorder : public platform::WindowHandler {
     int width = 0;
 };
 
-// Answers the message box that is open, if any.
-void CloseMessageBoxes() {
+// Calls `act` on every top-level window of the program.
+void ForEachWindow(const std::function<void(GtkWindow*)>& act) {
     GList* toplevels = gtk_window_list_toplevels();
     for (GList* item = toplevels; item != nullptr; item = item->next) {
-        if (GTK_IS_MESSAGE_DIALOG(item->data)) {
-            gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_OK);
-        }
+        act(GTK_WINDOW(item->data));
     }
     g_list_free(toplevels);
 }
@@ -70,7 +68,11 @@ TEST(MainWindow, TicksRunInsideAMessageBoxAndTheRunEndsInOrder) {
             EXPECT_EQ(insideBox, 4);
         } else if (tick > 3 && insideBox < 4) {
             if (++insideBox == 4) {
-                CloseMessageBoxes();
+                ForEachWindow([](GtkWindow* window) {
+                    if (GTK_IS_MESSAGE_DIALOG(window)) {
+                        gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_OK);
+                    }
+                });
             }
         } else if (tick == 12) {
             window.EndRun(7);
@@ -93,11 +95,7 @@ TEST(MainWindow, RealKeyReleasesArriveOnceAsKeyCodes) {
     size_t next = 0;
     handler.onTick = [&](int tick) {
         if (tick == 3) {
-            GList* toplevels = gtk_window_list_toplevels();
-            for (GList* item = toplevels; item != nullptr; item = item->next) {
-                gtk_window_present(GTK_WINDOW(item->data));
-            }
-            g_list_free(toplevels);
+            ForEachWindow(gtk_window_present);
         }
         if (tick >= 6 && tick % 4 == 0 && next < commands.size()) {
             g_spawn_command_line_async(("xdotool " + commands[next++]).c_str(), nullptr);

@@ -18,13 +18,10 @@ class ManualClock : public platform::Clock {
     uint32_t now = 1000;
 };
 
-// The real generator, unless values were queued: those come first.
+// The real generator, except that queued values come first.
 class QueuedRandom : public platform::Random {
   public:
-    void Srand(unsigned int seed) override {
-        generator.Srand(seed);
-        queued.clear();
-    }
+    void Srand(unsigned int seed) override { generator.Srand(seed); }
     int Rand() override {
         if (queued.empty()) {
             return generator.Rand();
@@ -39,40 +36,37 @@ class QueuedRandom : public platform::Random {
     platform::CrtRandom generator;
 };
 
-struct ShownMessage {
-    std::string text;
-    std::string caption;
-};
-
 class RecordingMessageBoxes : public platform::MessageBoxes {
   public:
+    struct Shown {
+        std::string text, caption;
+    };
     void Show(const std::string& text, const std::string& caption) override {
         shown.push_back({text, caption});
     }
-    std::vector<ShownMessage> shown;
-};
-
-struct ShellRequest {
-    std::string target;  // the address or the program
-    std::vector<std::string> arguments;
+    std::vector<Shown> shown;
 };
 
 class RecordingShell : public platform::Shell {
   public:
-    bool OpenUri(const std::string& uri) override {
-        requests.push_back({uri, {}});
-        return succeed;
+    struct Request {
+        std::string target;  // the address or the program
+        std::vector<std::string> arguments;
+    };
+    bool OpenUri(const std::string& uri) override { return Add({uri, {}}); }
+    bool StartProgram(const std::string& program, const std::vector<std::string>& args) override {
+        return Add({program, args});
     }
-    bool StartProgram(const std::string& program,
-                      const std::vector<std::string>& arguments) override {
-        requests.push_back({program, arguments});
-        return succeed;
+    std::vector<Request> requests;
+
+  private:
+    bool Add(Request request) {
+        requests.push_back(std::move(request));
+        return true;
     }
-    std::vector<ShellRequest> requests;
-    bool succeed = true;
 };
 
-// Answers the dialogs from queued answers; an unanswered dialog is closed.
+// Answers from the queues; an unanswered dialog counts as closed.
 class ScriptedDialogs : public platform::Dialogs {
   public:
     struct ScoreAnswer {
@@ -81,11 +75,7 @@ class ScriptedDialogs : public platform::Dialogs {
     };
     bool AskScore(platform::ScoreDialogFields& fields) override {
         scoreDialogsShown.push_back(fields);
-        if (scoreAnswers.empty()) {
-            return false;
-        }
-        ScoreAnswer answer = scoreAnswers.front();
-        scoreAnswers.pop_front();
+        ScoreAnswer answer = Next(scoreAnswers, ScoreAnswer{});
         if (answer.send) {
             fields = answer.fields;
         }
@@ -94,18 +84,27 @@ class ScriptedDialogs : public platform::Dialogs {
     bool AskCredentials(const platform::CredentialsPrompt& prompt,
                         platform::Credentials& credentials) override {
         prompts.push_back(prompt);
-        if (credentialAnswers.empty()) {
-            return false;
+        auto [accept, typed] = Next(credentialAnswers, {false, {}});
+        if (accept) {
+            credentials = typed;
         }
-        bool accept = credentialAnswers.front().first;
-        credentials = credentialAnswers.front().second;
-        credentialAnswers.pop_front();
         return accept;
     }
     std::deque<ScoreAnswer> scoreAnswers;
     std::vector<platform::ScoreDialogFields> scoreDialogsShown;
     std::deque<std::pair<bool, platform::Credentials>> credentialAnswers;
     std::vector<platform::CredentialsPrompt> prompts;
+
+  private:
+    template <typename T>
+    static T Next(std::deque<T>& queue, T closed) {
+        if (queue.empty()) {
+            return closed;
+        }
+        T next = queue.front();
+        queue.pop_front();
+        return next;
+    }
 };
 
 // Answers every request with `response` and keeps the requests.
