@@ -1,40 +1,86 @@
 #pragma once
-// A small HTTP server for tests on 127.0.0.1. Per connection it reads one
-// request, keeps its bytes, writes the next scripted reply as it stands and
-// closes. It stops after its last reply, after 10 s without a connection, or
-// when destroyed.
-#include <mutex>
+// Serves the scripted replies in turn on 127.0.0.1, one a connection, keeping the requests.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
-// A port on 127.0.0.1 that refuses connections: bound, never listening.
-struct RefusingPort {
-    RefusingPort();
-    ~RefusingPort();
-    int Port() const { return port; }
-    int fd = -1;
-    int port = 0;
-};
+#include "http/PageLines.h"
 
 class TestHttpServer {
   public:
-    explicit TestHttpServer(std::vector<std::string> replies);
-    ~TestHttpServer();
-    std::string Host() const { return "127.0.0.1:" + std::to_string(socket.port); }
-    // Every request so far; a request is kept before its reply is written.
-    std::vector<std::string> Requests() const;
+    explicit TestHttpServer(std::vector<std::string> replies) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        timeval limit{10, 0};  // taken over by the accepted sockets
+        setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setsockopt(listener, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        listen(listener, 8);
+        thread = std::thread([this, replies] {
+            int fd;
+            for (size_t i = 0; i < replies.size() && (fd = accept(listener, nullptr, nullptr)) >= 0;
+                 ++i) {
+                std::string request;
+                char buffer[4096];
+                // Whole after the header block and the Content-Length body.
+                ssize_t count = 0;
+                for (size_t end = std::string::npos, length = 0;
+                     (end == std::string::npos || request.size() < end + 4 + length) &&
+                     (count = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+                    request.append(buffer, static_cast<size_t>(count));
+                    end = request.find("\r\n\r\n");
+                    size_t at = request.find("\r\nContent-Length: ");
+                    length = at < end ? std::strtoul(request.c_str() + at + 18, nullptr, 10) : 0;
+                }
+                requests.push_back(request);
+                // Blocks until all is sent, unless the client stops reading (a body past its
+                // limit).
+                send(fd, replies[i].data(), replies[i].size(), MSG_NOSIGNAL);
+                close(fd);
+            }
+        });
+    }
+    ~TestHttpServer() {
+        Requests();
+        close(listener);
+    }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(port); }
+    // Every request; the server stops first, and from then on refuses connections.
+    std::vector<std::string> Requests() {
+        shutdown(listener, SHUT_RDWR);  // wakes a wait for a connection that will not come
+        if (thread.joinable()) {
+            thread.join();
+        }
+        return requests;
+    }
 
   private:
-    RefusingPort socket;  // listening here
-    std::vector<std::string> replies;
-    mutable std::mutex mutex;
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
     std::vector<std::string> requests;
     std::thread thread;
 };
 
-// "HTTP/1.0 <status>\r\n" + header lines + "\r\n" + body, ended by the close.
 inline std::string HttpReply(const std::string& status, const std::string& lines,
                              const std::string& body) {
     return "HTTP/1.0 " + status + "\r\n" + lines + "\r\n" + body;
+}
+
+inline std::vector<std::string> SplitInBlocks(const std::string& body, size_t block) {
+    std::vector<std::string> lines;
+    PageLineSplitter splitter(lines);
+    for (size_t at = 0; at < body.size(); at += block) {
+        splitter.Feed(body.data() + at, std::min(block, body.size() - at));
+    }
+    splitter.Finish();
+    return lines;
 }

@@ -3,25 +3,11 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "../TestHttpServer.h"
 #include "http/HttpRedirect.h"
 #include "http/HttpText.h"
-#include "http/PageLines.h"
 
-static void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-static std::vector<std::string> Split(const std::string& body, size_t block) {
-    std::vector<std::string> lines;
-    PageLineSplitter splitter(lines);
-    for (size_t at = 0; at < body.size(); at += block) {
-        splitter.Feed(body.data() + at, std::min(block, body.size() - at));
-    }
-    splitter.Finish();
-    return lines;
-}
+#define CHECK(condition) ((condition) ? void() : std::abort())
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
@@ -34,21 +20,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::string location = RedirectLocation(headers);
     UrlParts parts;
-    Check(!CrackUrl(location, parts) || (parts.port > 0 && parts.object[0] == '/'));
-    Check(HasScheme(location) || ResolveRelativeObject("/d/p?q", location)[0] == '/');
+    CHECK(!CrackUrl(location, parts) || (parts.port > 0 && parts.object[0] == '/'));
+    CHECK(HasScheme(location) || ResolveRelativeObject("/d/p?q", location)[0] == '/');
     std::vector<std::string> cookies;
     MergeSetCookies(headers, cookies);
-    Check(CookieHeaderLine(cookies).find('\n') == CookieHeaderLine(cookies).size() - 1);
+    CHECK(CookieHeaderLine(cookies).find('\n') == CookieHeaderLine(cookies).size() - 1);
 
     // The block size changes nothing; without NUL bytes only the CRs are lost.
-    std::vector<std::string> lines = Split(body, data[0] == 0xFF ? 10229 : data[0] % 64 + 1);
-    Check(lines == Split(body, body.size() + 1));
+    std::vector<std::string> lines =
+        SplitInBlocks(body, data[0] == 0xFF ? 10229 : data[0] % 64 + 1);
+    CHECK(lines == SplitInBlocks(body, body.size() + 1));
     std::string joined;
     for (const std::string& line : lines) {
-        Check(line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0);
+        CHECK(line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0);
         joined += line.substr(0, line.size() - 2);
     }
     std::erase(body, '\r');
-    Check(joined == body || body.find('\0') != std::string::npos);
+    CHECK(joined == body || body.find('\0') != std::string::npos);
     return 0;
 }
+
+#ifdef REPLAY_MAIN
+// Without libFuzzer: runs the entry over every file of the folder given.
+#include <filesystem>
+#include <fstream>
+
+int main(int argc, char** argv) {
+    std::filesystem::path folder = argc > 1 ? argv[1] : ".";
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(file)), {});
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+    return std::filesystem::is_empty(folder) ? 1 : 0;  // no seeds is a failure, as is no folder
+}
+#endif
