@@ -1,21 +1,17 @@
 #!/usr/bin/env python3
-"""zankoruc_e2e.py won|nodisplay|sigterm|badclip BINARY GAME_DIR, under xvfb-run and
-dbus-run-session, with SDL's disk driver as the program's sound card. Every wait
-polls up to a generous deadline: a loaded machine is slow, not wrong."""
-import array, http.server, math, operator, os, re, shutil, signal  # noqa: E401
+# MODE BINARY GAME_DIR under xvfb-run; every wait polls to a generous deadline: load is slow
+import array, http.server, math, operator, os, pathlib, re, shutil, signal  # noqa: E401
 import subprocess, sys, tempfile, threading, time, wave  # noqa: E401
 
 RATE, BLOCK = 48000, 480  # the output's frames per second (float32 stereo); 10 ms
 DIALOG_TITLE = "Do you register a record with a net?"
 NAME, AREA, AREA_INDEX = "Blind Samurai", "Japan", 84  # "Secret" is entry 0
 ANSWER_PAGE = "<html>\r\n<!-- DATA_START -->\r\nYou are No.3<P>Thank you\r\n<!-- DATA_END -->\r\n"
-ANSWER_TEXT = "You are No.3\nThank you"
 # The swing's whistle, 900 Hz in its 0.42 s clip at 22050 Hz, played at 24200 Hz
 # or 13200 Hz; the seconds it lasts in the output, however late the mixer runs.
 WHISTLE = {"high": (990.0, 1015.0, 1040.0, 1065.0), "low": (540.0, 555.0, 570.0, 585.0)}
 SWING_SECONDS = {"high": 0.42 * 22050 / 24200, "low": 0.42 * 22050 / 13200}
 KEYS = {("left", "high"): "7", ("right", "high"): "9", ("left", "low"): "1", ("right", "low"): "3"}
-LET_THROUGH = 2  # this swing goes unanswered: the score sent is one hit
 failures, keyboard = [], None
 
 
@@ -43,8 +39,7 @@ def press(*keys):  # one xdotool for the run: starting one per answer is slow wh
     keyboard.stdin.flush()
 
 
-def visible_window(title):
-    """The visible window titled exactly `title` (xdotool's search ignores case)."""
+def visible_window(title):  # titled exactly so: xdotool's search ignores case
     pattern = "^%s$" % re.sub(r"[^\w ]", ".", title)
     for window in run("xdotool", "search", "--onlyvisible", "--name", pattern).split():
         if run("xdotool", "getwindowname", window) == title.strip():
@@ -56,12 +51,10 @@ def focus(title):
     run("xdotool", "windowfocus", "--sync", wait_for(lambda: visible_window(title), 30) or "")
 
 
-def accessibles(node, role, name=None):
-    """`node` and everything below it with that role (and name), through AT-SPI."""
-    found = [node] if node.getRoleName() == role and name in (None, node.name) else []
-    for child in (node.getChildAtIndex(i) for i in range(node.childCount)):
-        found += accessibles(child, role, name) if child is not None else []
-    return found
+def accessibles(node, role):  # node and all below it with that role
+    below = [node.getChildAtIndex(i) for i in range(node.childCount)]
+    return [node] * (node.getRoleName() == role) + sum(
+        (accessibles(child, role) for child in below if child is not None), [])
 
 
 def program_window(role, title):  # None: not there yet, or gone as it was read
@@ -79,22 +72,18 @@ def shown_text(role, title):
     return "\n".join(label.name for label in accessibles(window, "label")) if window else ""
 
 
-class Game:
-    """The program with its own settings folder, sound file and error output in `work`."""
-
-    def __init__(self, work, env=None, game_dir=None):
-        self.audio = os.path.join(work, "output.raw")
-        env = dict(os.environ, XDG_CONFIG_HOME=work, SDL_AUDIODRIVER="disk",
-                   SDL_DISKAUDIOFILE=self.audio, no_proxy="*", **(env or {}))  # a local server
+class Game:  # the program with its settings, sound output and error output in `work`
+    def __init__(self, work, env={}, game_dir=None):
+        self.ear = Ear(os.path.join(work, "output.raw"))
         self.errors = open(os.path.join(work, "stderr.txt"), "w+b")  # a pipe could fill
-        self.process = subprocess.Popen([BINARY], cwd=game_dir or GAME_DIR, env=env,
-                                        stdout=subprocess.DEVNULL, stderr=self.errors)
+        self.process = subprocess.Popen([BINARY], cwd=game_dir or GAME_DIR, stderr=self.errors,
+            stdout=subprocess.DEVNULL, env=dict(os.environ, XDG_CONFIG_HOME=work, no_proxy="*",
+            SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=self.ear.path, **env))  # a local server
 
     def stop(self):
         self.process.kill()  # unless it has ended
         self.process.wait()
-        self.errors.seek(0)
-        errors = self.errors.read().decode(errors="replace")
+        errors = pathlib.Path(self.errors.name).read_text(errors="replace")
         if not check("Segmentation" not in errors and "Sanitizer" not in errors, "no crash report"):
             print(errors[-6000:])
 
@@ -103,8 +92,7 @@ def energy(samples):
     return sum(map(operator.mul, samples, samples)) / max(1, len(samples))
 
 
-def whistle(samples, height):
-    """Amplitude of the loudest of the whistle's frequencies at that height (Goertzel)."""
+def whistle(samples, height):  # the loudest of its frequencies at that height (Goertzel)
     levels = []
     for hz in WHISTLE[height]:
         c, s1, s2 = 2 * math.cos(2 * math.pi * hz / RATE), 0.0, 0.0
@@ -114,11 +102,8 @@ def whistle(samples, height):
     return max(levels)
 
 
-class Ear:
-    """The driver's output as it is written: both channels, and per block the
-    energy of the side signal (left minus right), in which every centred sound
-    cancels and only the panned ones stay: the swings and the clangs."""
-
+class Ear:  # the output as written; per block the energy of left minus right, where
+    # every centred sound cancels and only the panned ones stay: the swings and the clangs
     def __init__(self, path):
         self.path, self.file, self.rest = path, None, b""
         self.left, self.right, self.side = array.array("f"), array.array("f"), []
@@ -143,10 +128,8 @@ class Ear:
         return list(map(operator.sub, self.left[start:end], self.right[start:end]))
 
 
-def play(game, ear, deadline):
-    """Answers every swing with its key and the strike (which kills once the chance
-    is open). With no swing for 6 s the game is over: the strike key, every 2.5 s
-    till the score dialog opens, ends a won game 3 s after the victory."""
+def play(game, ear, deadline):  # answers every swing with its key and the strike, which
+    # kills once the chance opens; 6 s on with no swing, striking ends the won game
     block, quiet, heard, last_key = 5, 0, [], 0.0
     while time.monotonic() < deadline and game.process.poll() is None:
         ear.poll()
@@ -172,7 +155,7 @@ def play(game, ear, deadline):
         span = slice(start, start + len(side))
         direction = "left" if energy(ear.left[span]) > energy(ear.right[span]) else "right"
         heard.append(start)
-        if len(heard) != LET_THROUGH:
+        if len(heard) != 2:  # the second goes unanswered: the score sent is one hit
             press(KEYS[(direction, height)], "space")
         print("  swing %d at %.2f s, %s %s: %.0f ms to the answer" % (len(heard), start / RATE,
               direction, height, 1000 * (len(ear.left) - start) / RATE), flush=True)
@@ -181,24 +164,24 @@ def play(game, ear, deadline):
 
 
 def heard_since(ear, path, since):
-    """How well the output explains the clip's first 0.3 s at best, the clip
-    starting on a mixer period (256 frames) within 4 s of frame `since`."""
-    with wave.open(path) as clip:  # 16-bit mono, played at its own rate
-        rate, data = clip.getframerate(), array.array("h", clip.readframes(clip.getnframes()))
+    # How well the output explains the clip's first 0.3 s, on a 256-frame mixer period.
+    with wave.open(path) as wav:  # 16-bit mono, played at its own rate
+        rate, data = wav.getframerate(), array.array("h", wav.readframes(wav.getnframes()))
     at = [k * rate / RATE for k in range(int(0.3 * RATE))]
-    template = [data[int(p)] * (1 - p % 1) + data[int(p) + 1] * (p % 1) for p in at]
+    clip = [data[int(p)] * (1 - p % 1) + data[int(p) + 1] * (p % 1) for p in at]
     ear.wait(since + 5 * RATE)
 
     def correlation(y):
-        products = sum(map(operator.mul, y, template)) / len(y)
-        return products / math.sqrt(energy(y) * energy(template) or 1)
-    return max(correlation(ear.left[f:f + len(template)])
+        return sum(map(operator.mul, y, clip)) / len(y) / math.sqrt(energy(y) * energy(clip) or 1)
+    return max(correlation(ear.left[f:f + len(clip)])
                for f in range(since // 256 * 256, since + 4 * RATE, 256))
 
 
-class RankingPage(http.server.BaseHTTPRequestHandler):
+class Ranking(http.server.BaseHTTPRequestHandler):
+    requests = []
+
     def do_GET(self):  # the same page for every request, whose line and agent are kept
-        self.server.requests.append((self.requestline, self.headers["User-Agent"].strip()))
+        self.requests.append((self.requestline, self.headers["User-Agent"].strip()))
         self.send_response(200)
         self.end_headers()
         self.wfile.write(ANSWER_PAGE.encode())
@@ -206,18 +189,15 @@ class RankingPage(http.server.BaseHTTPRequestHandler):
 
 def won(work):
     import pyatspi
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), RankingPage)
-    server.requests = []
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Ranking)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     game = Game(work, {"ZANKORUC_RANKING_HOST": "127.0.0.1:%d" % server.server_port})
-    ear = Ear(game.audio)
     try:
-        if not check(ear.wait(RATE // 2), "the program starts: its sound reaches the driver"):
+        if not check(game.ear.wait(RATE // 2), "the program starts: its sound reaches the driver"):
             return
         focus("ZankoruC")
         press("Down", "Return")  # Easy
-        if not check(play(game, ear, time.monotonic() + 200), "the player won the Easy game by "
-                     "ear: the score dialog opened"):
+        if not check(play(game, game.ear, time.monotonic() + 200), "won Easy by ear: a dialog"):
             return
         focus(DIALOG_TITLE)
         dialog = wait_for(lambda: program_window("dialog", DIALOG_TITLE), 30)
@@ -232,51 +212,46 @@ def won(work):
         answer = wait_for(lambda: shown_text("alert", "zankoruc"), 60)
         sent = ("GET /game/zankoru/GameSet.asp?aria=%s&name=%s&mode=0&level=1&score=1 HTTP/1.0"
                 % (AREA, NAME.replace(" ", "%20")), "KelConnect")
-        check(server.requests == [sent], "the game's fetcher sent the score of the one hit taken,"
-              " once: %r" % server.requests)
-        check(ANSWER_TEXT in answer, "the answer box says the server's answer: %r" % answer)
+        check(Ranking.requests == [sent], "the one hit went out: %r" % Ranking.requests)
+        check("You are No.3\nThank you" in answer, "the answer box says it: %r" % answer)
         focus("zankoruc")
-        closed = ear.poll()
+        closed = game.ear.poll()
         press("Return")
-        heard = heard_since(ear, os.path.join(GAME_DIR, "sound", "menu", "Title.snz"), closed)
+        heard = heard_since(game.ear, os.path.join(GAME_DIR, "sound", "menu", "Title.snz"), closed)
         check(heard > 0.5, "a fresh menu speaks its title again (correlation %.2f)" % heard)
     finally:
         game.stop()
-        server.shutdown()
 
 
 def nodisplay(work):
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    result = subprocess.run([BINARY], cwd=GAME_DIR, env=dict(env, XDG_CONFIG_HOME=work),
-                            capture_output=True, text=True, timeout=60)
+    env = {k: v for k, v in dict(os.environ, XDG_CONFIG_HOME=work).items() if "DISPLAY" not in k}
+    result = subprocess.run([BINARY], cwd=GAME_DIR, env=env, capture_output=True, timeout=60)
     check(result.returncode == 1, "without a display the status is 1 (%d)" % result.returncode)
-    check("no display" in result.stderr, "and the error says why: %r" % result.stderr)
+    check(b"no display" in result.stderr, "and the error says why: %r" % result.stderr)
 
 
 def sigterm(work):
-    settings = os.path.join(work, "velkor", "zankoruc.ini")
-    os.makedirs(os.path.dirname(settings))
-    with open(settings, "w") as f:
-        f.write("[settings]\naria=%s\nname=%s\n" % (AREA, NAME))
+    settings = pathlib.Path(work, "velkor", "zankoruc.ini")
+    kept = "[settings]\naria=%s\nname=%s\n" % (AREA, NAME)
+    settings.parent.mkdir()
+    settings.write_text(kept)
     os.utime(settings, (0, 0))  # dated 1970: a save shows
     game = Game(work, {"NO_AT_BRIDGE": "1"})  # nothing reads its accessibility tree
     try:
-        Ear(game.audio).wait(RATE // 2)  # the menu is up
+        game.ear.wait(RATE // 2)  # the menu is up
         game.process.send_signal(signal.SIGTERM)
         check(game.process.wait(20) == 0, "SIGTERM ends the program with status 0")
-        text = open(settings).read()
-        check(os.stat(settings).st_mtime > 0 and text == "[settings]\naria=%s\nname=%s\n"
-              % (AREA, NAME), "the settings were written anew, name and area kept: %r" % text)
+        check(settings.stat().st_mtime > 0 and settings.read_text() == kept,
+              "the settings were written anew, name and area kept: %r" % settings.read_text())
     finally:
         game.stop()
 
 
 def badclip(work):
-    game_dir = os.path.join(work, "game")
-    shutil.copytree(GAME_DIR, game_dir)
-    with open(os.path.join(game_dir, "sound", "menu", "Title.snz"), "wb") as f:
-        f.write(b"RIFF\x04\0\0\0MP3 ")  # a RIFF file, but no WAVE
-    game = Game(work, game_dir=game_dir)
+    clip = pathlib.Path(work, "game", "sound", "menu", "Title.snz")
+    shutil.copytree(GAME_DIR, clip.parents[2])
+    clip.write_bytes(b"RIFF\x04\0\0\0MP3 ")  # a RIFF file, but no WAVE
+    game = Game(work, game_dir=clip.parents[2])
     try:
         shown = wait_for(lambda: shown_text("alert", " lol "), 30)
         check("これはWAVファイルではありません" in shown, "the player is told: %r" % shown)
@@ -296,5 +271,4 @@ if __name__ == "__main__":
         shutil.rmtree(work, ignore_errors=True)
         if keyboard:  # at the end of its input it would look for a display
             keyboard.kill()
-    print("%d check(s) failed" % len(failures) if failures else "all checks passed")
-    sys.exit(1 if failures else 0)
+    sys.exit("%d check(s) failed" % len(failures) if failures else 0)
