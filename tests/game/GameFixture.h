@@ -1,7 +1,6 @@
 #pragma once
-// One duel scene on a fake host: the clock moved by hand 100 ms per tick, the
-// random draws queued by the test, and every sound call read back from the
-// fake output's journal under the clip's short name ("huri", "no/2").
+// One duel scene on a fake host: the clock moved 100 ms per tick, the random
+// draws queued, every sound call read back under its short name ("no/2").
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,7 +13,6 @@
 #include "game/CSceenGame.h"
 #include "platform/ui/VirtualKeys.h"
 
-// A call in the fake output's journal, its `name` shortened to "huri", "no/2".
 using Heard = decltype(FakeAudioOutput().TakeJournal())::value_type;
 using Kind = Heard::Kind;
 using Phase = CSceenGame::Phase;
@@ -84,8 +82,7 @@ class GameFixture : public ::testing::Test {
     int MsUntilStarted(const std::string& sound) {
         for (int ms = 100; ms <= 20000; ms += 100) {
             Tick();
-            Names started = Started(heard, Pull());
-            if (std::find(started.begin(), started.end(), sound) != started.end()) {
+            if (std::ranges::count(Started(heard, Pull()), sound) > 0) {
                 return ms;
             }
         }
@@ -133,15 +130,13 @@ class GameFixture : public ::testing::Test {
         const wav::Bytes clip = wav::MonoClip(wav::Sine16(440, 22050, 6615, 0.3));
         wav::WriteGameClips(removed.root, clip);
         std::filesystem::create_directories(removed.root / "image");
-        // Pictures sam1..sam7, then the arm, each of its own size (100 x 50,
-        // 120 x 70...), so that a rectangle tells which picture was drawn.
+        // sam1..sam7, then the arm, each of its own size: a rectangle tells which was drawn.
         for (int i = 0, w = 100, h = 50; i < 8; i++, w += 20, h += 20) {
             std::string name = i < 7 ? "sam" + std::to_string(i + 1) : "ude";
             std::ofstream out(removed.root / "image" / (name + ".imz"));
             out << "P6\n" << w << " " << h << "\n255\n" << std::string(w * h * 3, 'x');
         }
-        // The process's first frequency setting plays at the clip's own rate
-        // whatever is asked: spend it here, away from the scenes under test.
+        // The process's first frequency setting plays at the clip's own rate: spend it here.
         FakeSceneHost spent;
         CSceenGame(spent).LoadAssets(removed.root.string());
         return removed.root;

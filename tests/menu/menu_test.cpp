@@ -1,6 +1,5 @@
-// The title menu: the title and the looping music at the start, the cursor
-// that stops at both ends, Space or Enter choosing, and every key speaking
-// the current item again and repainting.
+// The title menu: title and looping music first, a cursor stopping at both
+// ends, Space or Enter choosing, every key speaking the item and repainting.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -34,12 +33,9 @@ class Menu : public ::testing::Test {
         menu = std::make_unique<CSceenMenu>(host);
         menu->Init(dir.string());
     }
-    void TearDown() override {
-        menu.reset();
-        fs::remove_all(dir);
-    }
+    void TearDown() override { fs::remove_all(dir); }
     std::string Path(const std::string& name) { return (dir / "sound" / (name + ".snz")).string(); }
-    // The clips started since the last call, with their loop flag.
+    // The clips started since the last call, with their loop flags.
     Played Started() {
         Played started;
         for (SoundEvent event : host.fakes.audio.TakeJournal()) {

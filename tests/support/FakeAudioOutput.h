@@ -1,7 +1,6 @@
 #pragma once
-// An audio output without hardware: its buffers play into a mixer that only
-// the test drives (Render), each wrapped to record every control call that
-// succeeds, so a test hears what the game played and sees how it was placed.
+// An audio output without hardware: a mixer only the test drives (Render), and
+// a journal of every control call that succeeded on its buffers.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -28,7 +27,6 @@ class FakeAudioOutput : public platform::AudioOutput {
                      : nullptr;
     }
     void Render(float* out, int frames) { mixer.Render(out, frames); }
-    // Every control call since the last take, oldest first.
     std::vector<SoundEvent> TakeJournal() { return std::exchange(journal, {}); }
     int PlayingCount() const {
         return std::count_if(live.begin(), live.end(), [](auto* b) { return b->GetStatus(); });

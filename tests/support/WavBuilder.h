@@ -55,7 +55,6 @@ inline Bytes Riff(const std::vector<Bytes>& chunks, const char* form = "WAVE") {
     return Chunk("RIFF", body);
 }
 
-// 16-bit samples of a sine wave.
 inline Bytes Sine16(double hz, uint32_t rate, uint32_t frames, double amplitude = 0.5) {
     Bytes b;
     for (uint32_t i = 0; i < frames; ++i) {
@@ -65,7 +64,6 @@ inline Bytes Sine16(double hz, uint32_t rate, uint32_t frames, double amplitude 
     return b;
 }
 
-// A whole mono 16-bit PCM file.
 inline Bytes MonoClip(const Bytes& samples, uint32_t rate = 22050) {
     return Riff({Chunk("fmt ", Format(1, 1, rate, 16)), Chunk("data", samples)});
 }
