@@ -52,7 +52,7 @@ class Menu : public ::testing::Test {
     std::unique_ptr<CSceenMenu> menu;
 };
 
-TEST_F(Menu, StartsWithTheTitleAndMusicThenEveryKeySpeaksTheCursorsItem) {
+TEST_F(Menu, StartsWithTheTitleAndMusicThenEveryKeySpeaksAndPaintsTheCursorsItem) {
     using C = MenuChoice;
     const struct {
         int key, cursor;
@@ -74,12 +74,6 @@ TEST_F(Menu, StartsWithTheTitleAndMusicThenEveryKeySpeaksTheCursorsItem) {
         EXPECT_EQ(Started(), (Played{{Path(std::string("menu/") + kVoices[press.cursor]), 0}}));
         EXPECT_EQ(host.repaints, ++repaints);
     }
-    menu.reset();  // the music stops with the menu
-    EXPECT_EQ(host.fakes.audio.PlayingCount(), 0);
-}
-
-TEST_F(Menu, PaintsTheItemsWithTheCursorInYellow) {
-    menu->OnKey(VK_DOWN);
     RecordingCanvas canvas(732, 570);
     menu->Paint(canvas);
     ASSERT_EQ(canvas.calls.size(), 8u);  // the black ground, then the items
@@ -88,8 +82,10 @@ TEST_F(Menu, PaintsTheItemsWithTheCursorInYellow) {
         EXPECT_EQ(text.line, menu->items[i]);
         EXPECT_EQ((std::vector<int>{text.x, text.y, text.font.tenthsOfPoint}),
                   (std::vector<int>{10, 10 + 80 * i, 400}));
-        EXPECT_EQ(text.text, i == 1 ? (Rgb{255, 255, 0}) : (Rgb{255, 255, 255})) << i;
+        EXPECT_EQ(text.text, i == 5 ? (Rgb{255, 255, 0}) : (Rgb{255, 255, 255})) << i;
     }
+    menu.reset();  // the music stops with the menu
+    EXPECT_EQ(host.fakes.audio.PlayingCount(), 0);
 }
 
 }  // namespace
