@@ -33,21 +33,12 @@ void CSceenGame::LoadAssets(std::string dir) {
     yourWinSound = RegisterSound(manifest::kYourWin);
     youLoseSound = RegisterSound(manifest::kYouLose);
     winnerSound = RegisterSound(manifest::kWinner);
-    for (int i = 0; i < 3; i++) {
-        battleCrySounds[i] = RegisterSound(manifest::kFirstBattleCry + i);
-    }
-    for (int i = 0; i < 3; i++) {
-        fallSounds[i] = RegisterSound(manifest::kFirstFall + i);
-    }
-    for (int i = 0; i < 5; i++) {
-        damageSounds[i] = RegisterSound(manifest::kFirstDamage + i);
-    }
-    for (int i = 0; i < kTutorialPages; i++) {
-        textSounds[i] = RegisterSound(manifest::kFirstText + i);
-    }
-    for (int i = 0; i < kNumberSounds; i++) {
-        numberSounds[i] = RegisterSound(manifest::kFirstNumber + i);
-    }
+    // The groups take consecutive clips of the manifest, each array whole.
+    RegisterGroup(battleCrySounds, manifest::kFirstBattleCry);
+    RegisterGroup(fallSounds, manifest::kFirstFall);
+    RegisterGroup(damageSounds, manifest::kFirstDamage);
+    RegisterGroup(textSounds, manifest::kFirstText);
+    RegisterGroup(numberSounds, manifest::kFirstNumber);
 
     StartGame();
 }

@@ -82,6 +82,13 @@ class CSceenGame : public CBaseSceen {
     void TakeDamage();
     void SetLines(const std::string& first, const std::string& second, const std::string& third);
     int RegisterSound(int clip);
+    // Registers one clip per id of `ids`, from manifest clip `firstClip` on.
+    template <size_t N>
+    void RegisterGroup(int (&ids)[N], int firstClip) {
+        for (int& id : ids) {
+            id = RegisterSound(firstClip++);
+        }
+    }
 
     // Key classes of the released keys (Windows virtual-key codes).
     static bool IsAnswerKey(Direction direction, int vk);

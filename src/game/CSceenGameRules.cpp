@@ -1,5 +1,6 @@
 // The duel rules: phases and waits on the 100 ms tick, the random draws, and
 // the judging of released keys.
+#include <algorithm>
 #include <string>
 
 #include "game/CSceenGame.h"
@@ -86,8 +87,7 @@ int CSceenGame::ResponseWindow(int number) {
     if (number <= 5) {
         return 1500;
     }
-    int window = 1200 - 100 * ((number - 6) / 5);
-    return window < 400 ? 400 : window;
+    return std::max(400, 1200 - 100 * ((number - 6) / 5));
 }
 
 void CSceenGame::StartGame() {

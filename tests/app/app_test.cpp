@@ -67,6 +67,9 @@ TEST_F(GameWindow, EachMenuItemDoesItsOwnThing) {
         ASSERT_EQ(window.sceneType, CZankoruCDlg::SceneType::Game);
         EXPECT_EQ(window.gameScene->level, level);
         EXPECT_EQ(window.menuScene, nullptr);
+        RecordingCanvas canvas(CZankoruCDlg::kClientWidth, CZankoruCDlg::kClientHeight);
+        window.OnPaint(canvas, false);  // the duel draws its enemy
+        EXPECT_EQ(canvas.calls.at(1).picture, &window.gameScene->enemyImages[0]);
         window.SwitchScene(CZankoruCDlg::SceneType::Menu, 0);
     }
     Choose(4);  // NetRecord: the page opens and the menu stays

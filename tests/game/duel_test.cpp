@@ -231,5 +231,6 @@ TEST_F(Duel, EachStepShowsItsPictureArmAndLine) {
         EXPECT_EQ(text.line, step.line);
         EXPECT_EQ((Ints{text.x, text.y, text.font.tenthsOfPoint}), (Ints{10, 10, 300}));
         EXPECT_EQ(text.text, (Rgb{255, 0, 0}));
+        EXPECT_EQ(text.background, (Rgb{0, 0, 0}));
     }
 }
