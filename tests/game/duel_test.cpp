@@ -92,6 +92,7 @@ TEST_F(Duel, FirstEnemyComesShoutsAttacksHighAndFallsToTheStrike) {
             Key(key);
             std::vector<Heard> clang = Take();
             EXPECT_EQ(Started(clang), Names{"kin"});
+            EXPECT_EQ(Values(clang, "kin", Kind::Play), Ints{0});  // once
             EXPECT_TRUE(Values(clang, "kin", Kind::Pan).empty());
         }
         // The first enemy's chance opens with one parry.

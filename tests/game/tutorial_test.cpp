@@ -23,6 +23,7 @@ const Trial kTrials[] = {
     {50000, 'K', {"kin"}, 10000, "huri", 54000},     // "push 9 or K"
     {61000, VK_SPACE, {}, 0, "chance", 65000},       // no chance yet
     {67000, '5', {"sasu1"}, 0, "text/14", 71000},    // the chance page
+    {72000, '7', {}, 0, "text/15", 76000},           // the pages after it ask nothing
 };
 
 }  // namespace
