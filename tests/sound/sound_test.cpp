@@ -8,6 +8,7 @@
 
 #include "FakeServices.h"
 #include "WavBuilder.h"
+#include "platform/audio/SdlAudioOutput.h"
 #include "sound/CSoundPlay.h"
 #include "sound/CSoundVolume.h"
 
@@ -262,6 +263,17 @@ TEST_F(Sound, FilesAsOtherToolsWriteThem) {
     player.Stop(1);
     EXPECT_EQ(Rms(Render(256), 0), 0.0);  // unsigned 8-bit 128 is silence
     EXPECT_TRUE(fakes.messages.shown.empty());
+}
+
+// An output that cannot be opened (here SDL's file driver with nowhere to
+// write) says so, once and for all, and the game runs silent.
+TEST(SdlAudioOutput, ThatCannotOpenStaysClosed) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", "/nonexistent/zankoruc/out.raw", 1);
+    platform::SdlAudioOutput output;
+    EXPECT_FALSE(output.Open());
+    EXPECT_FALSE(output.Open());
+    EXPECT_EQ(output.CreateSoundBuffer({}), nullptr);
 }
 
 }  // namespace
