@@ -23,17 +23,25 @@ namespace {
 
 class GameWindow : public ::testing::Test {
   protected:
+    // The game starts in a directory of its own that links to the generated
+    // pack: whatever it writes stays out of the shared game directory.
     void SetUp() override {
-        config = fs::temp_directory_path() / ("zk-app-" + std::to_string(getpid()));
-        fs::remove_all(config);
-        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        root = fs::temp_directory_path() / ("zk-app-" + std::to_string(getpid()));
+        fs::remove_all(root);
+        fs::create_directories(root / "game");
+        for (const char* folder : {"sound", "image"}) {
+            fs::create_directory_symlink(fs::path(ZANKORUC_GAME_DIR) / folder,
+                                         root / "game" / folder);
+        }
+        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         platform::SetSettingsCompany("velkor");
-        fs::current_path(ZANKORUC_GAME_DIR);
+        fs::current_path(root / "game");
         window.OnInitDialog();
     }
     void TearDown() override {
         window.OnDestroy();
-        fs::remove_all(config);
+        fs::current_path(fs::temp_directory_path());
+        fs::remove_all(root);
     }
     // Up to the first item, Down `item` times and Enter in the menu, then the
     // tick that acts on it.
@@ -56,7 +64,7 @@ class GameWindow : public ::testing::Test {
         window.OnTimer(CZankoruCDlg::kTimerId);
     }
 
-    fs::path config;
+    fs::path root;
     FakeServices fakes;
     CZankoruCDlg window{fakes.services};
 };
