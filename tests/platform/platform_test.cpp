@@ -14,6 +14,7 @@
 #include "platform/sys/AppName.h"
 #include "platform/sys/Clock.h"
 #include "platform/sys/CrtRandom.h"
+#include "platform/sys/Shell.h"
 #include "platform/ui/MainWindow.h"
 
 namespace fs = std::filesystem;
@@ -83,6 +84,10 @@ TEST(VirtualKeys, DuelKeysArriveWhateverShiftCapsNumLockAndLayout) {
     }
 }
 
+TEST(Shell, WithoutADisplayNoBrowserIsLaunched) {
+    EXPECT_FALSE(platform::DesktopShell().OpenUri("http://127.0.0.1:9/"));
+}
+
 TEST(ApplicationName, IsTheFileNameWithoutItsLastExtension) {
     EXPECT_EQ(platform::BaseNameWithoutExtension("/usr/games/zankoruc"), "zankoruc");
     EXPECT_EQ(platform::BaseNameWithoutExtension("/a.b/zankoruc.tar.gz"), "zankoruc.tar");
@@ -131,6 +136,8 @@ TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
         EXPECT_EQ(platform::GetProfileString("", "name", "default"), value);
         EXPECT_EQ(platform::UnescapeSettingValue(platform::EscapeSettingValue(value)), value);
     }
+    // Escapes written by hand: either case of hex; a broken escape stays text.
+    EXPECT_EQ(platform::UnescapeSettingValue("\\x41\\x6a \\xZ1 \\x4"), "Aj \\xZ1 \\x4");
     int entries = 0;
     for (const auto& entry : fs::directory_iterator(root / "config" / "velkor")) {
         ++entries;
