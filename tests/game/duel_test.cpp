@@ -11,6 +11,7 @@ namespace {
 
 const int kFourWay[] = {0, 100, 8292, 16484, 24676};  // draws giving position 1, 2...
 const int kTwoWay[] = {0, 100, 16484};
+const int kTwoWayTop[] = {0, 16283, 32767};  // the highest draws giving position 1, 2
 
 const int kSlotDraws[] = {0, 16384, 32767};  // each of three cries and falls
 const char* const kCries[] = {"iza", "mairu", "kakugo"};
@@ -131,7 +132,7 @@ TEST_F(Duel, EachAttackIsPlacedAnsweredByItsKeysAndTimedByTheEnemysWindow) {
         Queue({0});  // the cry
         for (int attacks = 0; attacks < 3; attacks++) {
             if (attack.enemy < 6) {  // a second, two-way draw: only high attacks
-                Queue({kFourWay[4], kTwoWay[position]});
+                Queue({kFourWay[4], (attacks == 0 ? kTwoWay : kTwoWayTop)[position]});
             } else {
                 Queue({kFourWay[position]});
             }
@@ -148,7 +149,9 @@ TEST_F(Duel, EachAttackIsPlacedAnsweredByItsKeysAndTimedByTheEnemysWindow) {
         }
         // Parried: the next attack comes half a second after the window.
         EXPECT_EQ(MsUntilStarted("huri"), attack.windowMs + 500);
-        Take();
+        std::vector<Heard> next = Take();
+        EXPECT_EQ(Values(next, "huri", Kind::Pan), Ints{attack.pan});
+        EXPECT_EQ(Values(next, "huri", Kind::Frequency), Ints{attack.rate});
         // Another position's key costs a hit and ends the attack.
         Key(attack.wrongKey);
         EXPECT_EQ(Started(Take()), (Names{"sasu2", "damage1"}));
