@@ -125,6 +125,7 @@ TEST_F(Fetcher, SchemeCheckPicksPlainOrSecureAndKeepsItForOtherSchemes) {
         {"http://h/a/b/../c/./d/..?p=../", "200", "http://h:80/a/c/?p=../", "http://h/a/c/?p=../"},
         {"http://h/a", "307 /x", "http://h:80/a", "http://h/a"},  // only 301, 302 and 303
         {"http://h/d", "302 ", "http://h:80/d", "http://h/d"},    // with a location
+        {"http://h/", "302 /a?t=1:2", "http://h:80/a?t=1:2", "http://h/a?t=1:2"},  // no scheme
     };
     for (auto [address, answer, url, finalUrl] : cases) {
         Answer(std::atoi(answer), std::string("Location: ") + (answer + 3));
