@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +19,7 @@
 #include "platform/ui/DesktopDialogs.h"
 #include "platform/ui/MainWindow.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/Picture.h"
 #include "platform/ui/VirtualKeys.h"
 
 namespace {
@@ -32,7 +37,10 @@ class Recorder : public platform::WindowHandler {
             keys.push_back(code);
         }
     }
-    void OnDraw(platform::Canvas& canvas, bool) override { width = canvas.ClientWidth(); }
+    void OnDraw(platform::Canvas& canvas, bool minimised) override {
+        EXPECT_FALSE(minimised);
+        width = canvas.ClientWidth();
+    }
     void OnCloseRequest() override {
         events.push_back("close");
         window.EndRun(2);
@@ -79,6 +87,8 @@ TEST(MainWindow, TicksRunInsideAMessageBoxAndTheRunEndsInOrder) {
         }
     };
     EXPECT_EQ(window.Run(handler), 7);
+    ForEachWindow(
+        [](GtkWindow* shown) { EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(shown))); });
     EXPECT_EQ(handler.events, (std::vector<std::string>{"start", "end@12"}));
     EXPECT_EQ(handler.width, 732);
 }
@@ -109,7 +119,7 @@ TEST(MainWindow, RealKeyReleasesArriveOnceAsKeyCodes) {
                                 0x31, 0x67, 0x63, platform::VK_SPACE}));
 }
 
-TEST(CairoCanvas, FillsBlackWritesTextOnItsBackgroundAndSizesFontsAt96Dpi) {
+TEST(CairoCanvas, FillsBlackWritesTextOnItsBackgroundAndLeavesBlackOut) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 100);
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 1, 1, 1);
@@ -117,6 +127,17 @@ TEST(CairoCanvas, FillsBlackWritesTextOnItsBackgroundAndSizesFontsAt96Dpi) {
     platform::CairoCanvas canvas(cr, 200, 100);
     canvas.FillBlack(0, 0, 100, 100);
     canvas.DrawText({"Arial", 400}, {255, 255, 255}, {0, 0, 255}, 110, 10, "W");
+    // A 2 x 1 picture, black then grey, scaled over red: the black pixel is
+    // left out, the grey one drawn.
+    std::string file = "/tmp/zk-canvas-" + std::to_string(getpid()) + ".pnm";
+    std::ofstream(file) << "P6\n2 1\n255\n" << std::string(3, '\0') << std::string(3, '\x80');
+    platform::Picture picture;
+    ASSERT_TRUE(picture.Load("/tmp\\" + file.substr(5)));
+    std::remove(file.c_str());
+    cairo_set_source_rgb(cr, 1, 0, 0);
+    cairo_rectangle(cr, 0, 80, 20, 10);
+    cairo_fill(cr);
+    canvas.DrawPictureBlackTransparent(picture, 0, 80, 20, 10);
     cairo_surface_flush(surface);
     auto pixel = [&](int x, int y) {
         const unsigned char* data = cairo_image_surface_get_data(surface);
@@ -127,6 +148,8 @@ TEST(CairoCanvas, FillsBlackWritesTextOnItsBackgroundAndSizesFontsAt96Dpi) {
     EXPECT_EQ(pixel(50, 50), 0x000000u);
     EXPECT_EQ(pixel(150, 95), 0xFFFFFFu);  // below the text's extent
     EXPECT_EQ(pixel(111, 11), 0x0000FFu);  // the text's own background
+    EXPECT_EQ(pixel(5, 85), 0xFF0000u);    // the black half left out
+    EXPECT_EQ(pixel(15, 85), 0x808080u);   // the grey half drawn
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
 }
