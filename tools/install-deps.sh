@@ -7,7 +7,7 @@ packages=(
     libgtkmm-3.0-dev libsdl2-dev libcurl4-openssl-dev
     libespeak-ng-dev espeak-ng-data librsvg2-common fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool sox libsox-fmt-base
+    xvfb xauth xdotool
     python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11
 )
 
