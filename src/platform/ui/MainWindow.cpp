@@ -21,7 +21,6 @@ namespace platform {
 namespace {
 
 std::atomic<bool> quitPosted{false};
-std::atomic<int> quitCode{0};
 GMainLoop* runningLoop = nullptr;  // the loop of the running run, if any
 // The main window while it is shown: message boxes and dialogs open over it.
 GtkWindow* shownWindow = nullptr;
@@ -263,8 +262,7 @@ bool OpenDisplay() {
     return true;
 }
 
-void PostQuitMessage(int exitCode) {
-    quitCode = exitCode;
+void PostQuitMessage(int /*exitCode: the process always ends with 0*/) {
     quitPosted = true;
     if (runningLoop != nullptr) {
         g_main_loop_quit(runningLoop);
@@ -509,10 +507,6 @@ void MainWindow::SetIcon(const Picture& icon) {
         gtk_window_set_icon(impl->window.gobj(), pixbuf);
         gtk_window_set_default_icon(pixbuf);
     }
-}
-
-bool MainWindow::IsMinimised() const {
-    return impl->minimised;
 }
 
 void MainWindow::RequestRepaint() {

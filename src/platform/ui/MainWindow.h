@@ -57,7 +57,6 @@ class MainWindow {
     void SetTimer(int id, int periodMs);
     // The window's icon, large and small. An empty picture leaves it unset.
     void SetIcon(const Picture& icon);
-    bool IsMinimised() const;
 
     void RequestRepaint();
 
@@ -67,7 +66,8 @@ class MainWindow {
 };
 
 // The quit request of the thread: the running modal loop of the main window
-// ends (after any nested loop has returned), and no new run starts.
+// ends (after any nested loop has returned), and no new run starts. The code
+// is not kept: the program ends with status 0 after an orderly end.
 void PostQuitMessage(int exitCode);
 bool QuitRequested();
 
