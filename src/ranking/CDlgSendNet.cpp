@@ -1,58 +1,13 @@
 #include "ranking/CDlgSendNet.h"
 
-namespace {
-
-// The area list in display order; the list is not sorted.
-// clang-format off
-const char* const kAreas[CDlgSendNet::kAreaCount] = {
-    "Secret", "Afghanistan", "Albania", "Algeria", "Andorra", "Angola", "Antigua and Barbuda",
-    "Argentina", "Armenia", "Australia", "Austria", "Azerbaijan", "Bahamas", "Bahrain",
-    "Bangladesh", "Barbados", "Belarus", "Belgium", "Belize", "Benin", "Bhutan", "Bolivia",
-    "Bosnia and Herzegovina", "Botswana", "Brazil", "Brunei", "Bulgaria", "Burkina Faso",
-    "Burundi", "Cambodia", "Cameroon", "Canada", "Cape Verde", "Central African Republic", "Chad",
-    "Chile", "China", "Colombia", "Comoros", "Congo", "Costa Rica", "Croatia", "Cuba", "Cyprus",
-    "Czech Republic", "Democratic Republic of Congo", "Denmark", "Djibouti", "Dominica",
-    "Dominican Republic", "Ecuador", "Egypt", "El Salvador", "Equatorial Guinea", "Eritrea",
-    "Estonia", "Ethiopia", "Fiji", "Finland", "France", "Gabon", "Gambia", "Georgia", "Germany",
-    "Ghana", "Greece", "Greneda", "Guatemala", "Guinea", "Guinea Bissau", "Guyana", "Haiti",
-    "Honduras", "Hungary", "Iceland", "India", "Indonesia", "Iran", "Iraq", "Ireland", "Israel",
-    "Italy", "Ivory Coast", "Jamaica", "Japan", "Jordan", "Kazakhstan", "Kenya", "Kiribati",
-    "Korea", "Kuwait", "Kyrgyz", "Laos", "Latvia", "Lebanon", "Lesotho", "Liberia", "Libya",
-    "Liechtenstein", "Lithuania", "Luxembourg", "Macedonia", "Madagascar", "Malawi", "Malaysia",
-    "Maldives", "Mali", "Malta", "Marshall Islands", "Mauritania", "Mauritius", "Mexico",
-    "Micronesia", "Moldova", "Monaco", "Mongolia", "Montenegro", "Morocco", "Mozambique",
-    "Myanmar", "Namibia", "Nauru", "Nepal", "Netherland", "Nicaragua", "Niger", "Nigeria",
-    "Norway", "NZ", "Oman", "Pakistan", "Palau", "Panama", "Papua New Guinea", "Paraguay", "Peru",
-    "Philippines", "Poland", "Portugal", "Qatar", "Romania", "Russia", "Rwanda",
-    "Saint kitts and Nevis", "Saint Lucia", "Saint Vincent and the Grenadines", "Samoa",
-    "San Marino", "Sao Tome and Principe", "Saudi Arabia", "Senegal", "Serbia", "Seychelles",
-    "Sierra Leone", "Singapore", "Slovakia", "Slovenia", "Solomon Islands", "Somalia",
-    "South Africa", "South Sudan", "Spain", "Sri Lanka", "Sudan", "Suriname", "Swaziland",
-    "Sweden", "Swiss", "Syria", "Taiwan", "Tajikistan", "Tanzania", "Thailand", "Timor", "Togo",
-    "Tonga", "Trinidad and Tobago", "Tunisia", "Turkey", "Turkmenistan", "Tuvalu", "UAE", "Uganda",
-    "UK", "Ukraine", "Uruguay", "USA", "Uzbekistan", "Vanuatu", "Vatican City State", "Venezuela",
-    "Viet Nam", "Yemen", "Zambia", "Zimbabwe",
-};
-// clang-format on
-
-// The first entry equal to `text` byte for byte, or -1.
-int IndexOfArea(const std::string& text) {
-    for (int i = 0; i < CDlgSendNet::kAreaCount; ++i) {
-        if (text == kAreas[i]) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-}  // namespace
+#include "shared/AreaNames.h"
 
 const char* CDlgSendNet::AreaAt(int index) {
-    return index >= 0 && index < kAreaCount ? kAreas[index] : "";
+    return AreaName(index);
 }
 
 int CDlgSendNet::PreselectedIndex(const std::string& storedArea) {
-    return storedArea.empty() ? 0 : IndexOfArea(storedArea);
+    return storedArea.empty() ? 0 : AreaIndex(storedArea);
 }
 
 std::string CDlgSendNet::AreaForSelection(int index) {
@@ -62,7 +17,9 @@ std::string CDlgSendNet::AreaForSelection(int index) {
 int CDlgSendNet::DoModal(platform::Dialogs& dialogs) {
     platform::ScoreDialogFields fields;
     fields.name = name;
-    fields.areas.assign(std::begin(kAreas), std::end(kAreas));
+    for (int i = 0; i < kAreaCount; ++i) {
+        fields.areas.push_back(AreaName(i));
+    }
     fields.selectedArea = PreselectedIndex(area);
     if (!dialogs.AskScore(fields)) {
         return kClose;

@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "platform/ui/Dialogs.h"
+#include "shared/AreaNames.h"
 
 class CDlgSendNet {
   public:
-    static constexpr int kAreaCount = 195;
+    static constexpr int kAreaCount = ::kAreaCount;
     static constexpr int kSend = 1;
     static constexpr int kClose = 2;
 
