@@ -125,6 +125,7 @@ platform::HttpRequest CKelHttpConnect::MakeRequest(const std::string& method,
         }
     }
     request.body = body;
+    request.cancelled = m_cancelled;
     return request;
 }
 

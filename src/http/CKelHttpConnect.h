@@ -4,6 +4,8 @@
 // the player types, follows up to five redirects itself and reads the body of
 // the last answer into page lines. Network failures are reported by the
 // result code and m_strError; nothing stays open between calls.
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,6 +36,9 @@ class CKelHttpConnect {
     RequestFlags m_dwRequestFlags = RequestFlags::Plain;
     std::vector<std::string> m_arrLines;  // page lines of the last body read
     std::string m_strFinalUrl;            // address of the last request sent
+    // Copied into every request of a call: when set by another thread, the
+    // exchange under way ends and the call reports a network error.
+    const std::atomic<bool>* m_cancelled = nullptr;
 
   private:
     void CheckScheme(const std::string& address);

@@ -60,8 +60,10 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines) {
 }
 
 std::string SendScore(platform::HttpClient& http, platform::Dialogs& dialogs,
-                      const std::string& aria, const std::string& name, int level, int score) {
+                      const std::string& aria, const std::string& name, int level, int score,
+                      const std::atomic<bool>* cancelled) {
     CKelHttpConnect fetcher(http, dialogs);
+    fetcher.m_cancelled = cancelled;
     // The result code and the error text say nothing the player needs:
     // without usable lines the answer is "Err".
     fetcher.RequestPage(ScoreAddress(RankingHost(), aria, name, level, score), std::string(),

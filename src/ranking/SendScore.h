@@ -2,6 +2,7 @@
 // The score submission: one GET of the ranking server's GameSet.asp with the
 // area, the name, the mode, the level and the score, and the player-facing
 // text read from the answer.
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,8 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines);
 // server, no markers. A server asking for a password gets one through `dialogs`.
 // aria, name: the settings' values as confirmed in the score dialog.
 // level: the game's level - 1 (1 Easy, 2 Normal, 3 Hard); score: the hits taken.
+// cancelled: when set by another thread, the submission stops soon after and
+// its answer is not shown; null when nobody can cancel.
 std::string SendScore(platform::HttpClient& http, platform::Dialogs& dialogs,
-                      const std::string& aria, const std::string& name, int level, int score);
+                      const std::string& aria, const std::string& name, int level, int score,
+                      const std::atomic<bool>* cancelled = nullptr);

@@ -2,6 +2,8 @@
 // One HTTP exchange: a request goes out, the status, the raw header text and
 // the body come back. No redirect is followed and no cookie kept: the page
 // fetcher above does both itself. The desktop's client is CurlHttpClient.
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,12 @@ struct HttpRequest {
     HttpAuth auth = HttpAuth::None;
     std::string user;
     std::string password;
+    // The exchange ends by this time, whatever the server does; the epoch
+    // (the default) means only the client's own time-outs bound it.
+    std::chrono::steady_clock::time_point deadline{};
+    // Set by another thread (the player's Cancel): the exchange ends soon
+    // after, with nothing received. Null when nobody can cancel.
+    const std::atomic<bool>* cancelled = nullptr;
 };
 
 struct HttpResponse {
