@@ -15,7 +15,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	cd $(BUILD)/game && exec ../zankoruc
+	tools/run-game.sh $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 2

@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool
     python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11
+    postgresql chromium wrk
 )
 
 missing=()
@@ -18,12 +19,26 @@ for package in "${packages[@]}"; do
         missing+=("$package")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing missing packages: ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
+# The ranking page's browser check runs on Node.js; the machine's own is
+# used when there is one.
+if ! command -v npm >/dev/null; then
+    missing+=(nodejs npm)
 fi
-$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# puppeteer-core (driving the Debian Chromium, it downloads no browser) and
+# axe-core, at the versions the lock file names.
+browser_tests="$(dirname "$0")/../tests/browser"
+if [ ! -f "$browser_tests/node_modules/.package-lock.json" ] ||
+    [ "$browser_tests/package-lock.json" -nt "$browser_tests/node_modules/.package-lock.json" ]; then
+    (cd "$browser_tests" && npm ci --no-audit --no-fund --loglevel=error)
+fi
