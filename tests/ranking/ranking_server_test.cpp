@@ -1,0 +1,160 @@
+// The game's own submission against the real ranking server program: what a
+// player's Send gets back, what survives a restart or a kill, and what the
+// server refuses to start on.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "FakeServices.h"
+#include "RankingServerProcess.h"
+#include "platform/net/CurlHttpClient.h"
+#include "ranking/SendScore.h"
+#include "server/ScoreStore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "zk-rank-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~TempFolder() { fs::remove_all(path); }
+    fs::path path;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The rank and the total the answer names, or {0, 0}.
+std::pair<int, int> RankIn(const std::string& answer) {
+    std::smatch match;
+    if (!std::regex_search(answer, match, std::regex("rank ([0-9]+) of ([0-9]+)"))) {
+        return {0, 0};
+    }
+    return {std::stoi(match[1]), std::stoi(match[2])};
+}
+
+std::string Send(const RankingServerProcess& server, const std::string& area,
+                 const std::string& name, int level, int hits) {
+    setenv("ZANKORUC_RANKING_HOST", server.host().c_str(), 1);
+    platform::CurlHttpClient http;
+    ScriptedDialogs dialogs;
+    return SendScore(http, dialogs, area, name, level, hits);
+}
+
+TEST(RankingServer, AnswersTheRankAndKeepsScoresAcrossARestart) {
+    TempFolder folder;
+    std::string database = "sqlite:" + (folder.path / "ranking.sqlite3").string();
+    {
+        RankingServerProcess server({database});
+        ASSERT_TRUE(server.started()) << server.ErrorText();
+        std::string first = Send(server, "Japan", "Ann", 3, 2);
+        EXPECT_EQ(RankIn(first), std::make_pair(1, 1)) << first;
+        EXPECT_NE(first.find("Ann"), std::string::npos) << first;
+        // Fewer hits rank higher; equal hits share the rank.
+        EXPECT_EQ(RankIn(Send(server, "", "Bob", 3, 1)), std::make_pair(1, 2));
+        EXPECT_EQ(RankIn(Send(server, "Secret", "Cy", 3, 2)), std::make_pair(2, 3));
+        // Another level counts on its own.
+        EXPECT_EQ(RankIn(Send(server, "Japan", "Dee", 1, 9)), std::make_pair(1, 1));
+        // A name the query would otherwise split arrives whole.
+        std::string tricky = Send(server, "Japan", "Tom&score=0#1", 3, 5);
+        EXPECT_EQ(RankIn(tricky), std::make_pair(4, 4)) << tricky;
+        EXPECT_NE(tricky.find("Tom&score=0#1"), std::string::npos) << tricky;
+        EXPECT_EQ(server.Stop(SIGTERM), 0) << server.ErrorText();
+    }
+    RankingServerProcess again({database});
+    ASSERT_TRUE(again.started()) << again.ErrorText();
+    EXPECT_EQ(RankIn(Send(again, "Japan", "Eve", 3, 0)), std::make_pair(1, 5));
+}
+
+TEST(RankingServer, AKillLosesNoAnsweredScoreAndHalfWritesNothing) {
+    TempFolder folder;
+    std::string database = "sqlite:" + (folder.path / "ranking.sqlite3").string();
+    std::set<std::string> registered;
+    {
+        RankingServerProcess server({database, {"--max-per-minute", "0"}});
+        ASSERT_TRUE(server.started()) << server.ErrorText();
+        std::atomic<bool> stop = false;
+        std::atomic<int> answered = 0;
+        std::thread sender([&] {
+            for (int i = 0; !stop; ++i) {
+                std::string name = "K" + std::to_string(i);
+                if (RankIn(Send(server, "Japan", name, 2, i % 7)).first > 0) {
+                    registered.insert(name);  // read only after the join
+                    ++answered;
+                }
+            }
+        });
+        while (answered < 40) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_EQ(server.Stop(SIGKILL), -SIGKILL);
+        stop = true;
+        sender.join();
+    }
+    auto store = server::OpenScoreStore(database);
+    std::vector<server::StoredScore> kept = store->Top(2, 100000, "");
+    std::set<std::string> names;
+    for (const server::StoredScore& score : kept) {
+        names.insert(score.name);
+        EXPECT_EQ(score.area, "Japan");
+    }
+    for (const std::string& name : registered) {
+        EXPECT_TRUE(names.count(name)) << name << " was answered but is gone";
+    }
+    // The counts behind the ranks agree with the rows: the next score is
+    // counted as one more than what is stored.
+    server::NewScore next;
+    next.level = 2;
+    next.hits = 99;
+    EXPECT_EQ(store->Add(next).total, static_cast<int64_t>(kept.size()) + 1);
+}
+
+// A database the server cannot use: it says which file, exits 1 and leaves
+// the file as it was.
+TEST(RankingServer, RefusesADatabaseItCannotUseAndLeavesItAlone) {
+    TempFolder folder;
+    fs::permissions(folder.path, fs::perms::owner_all | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read |
+                                     fs::perms::others_exec);
+    fs::path corrupt = folder.path / "corrupt.sqlite3";
+    std::ofstream(corrupt, std::ios::binary) << std::string(4096, '\x5a') << "not a database";
+    fs::path readOnly = folder.path / "readonly.sqlite3";
+    server::OpenScoreStore("sqlite:" + readOnly.string());  // a good database, then made read-only
+    fs::permissions(readOnly,
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    struct Case {
+        fs::path file;
+        std::optional<std::string> user;
+    };
+    // Root writes whatever the permissions say: the read-only case runs as
+    // an ordinary user then.
+    std::optional<std::string> ordinaryUser;
+    if (geteuid() == 0) {
+        ordinaryUser = "nobody";
+    }
+    for (const Case& c : {Case{corrupt, std::nullopt}, Case{readOnly, ordinaryUser}}) {
+        std::string before = ReadFile(c.file);
+        RankingServerProcess server({"sqlite:" + c.file.string(), {}, c.user});
+        EXPECT_FALSE(server.started()) << c.file;
+        EXPECT_EQ(server.exitStatus, 1) << c.file;
+        EXPECT_NE(server.ErrorText().find(c.file.string()), std::string::npos)
+            << server.ErrorText();
+        EXPECT_EQ(ReadFile(c.file), before) << c.file;
+    }
+}
+
+}  // namespace
