@@ -3,6 +3,7 @@
 #include "http/CKelHttpConnect.h"
 #include "http/HttpText.h"
 #include "ranking/RankingHost.h"
+#include "shared/QueryText.h"
 
 namespace {
 
@@ -33,8 +34,9 @@ std::string WithParagraphBreaks(const std::string& line) {
 
 std::string ScoreAddress(const std::string& host, const std::string& aria, const std::string& name,
                          int level, int score) {
-    return "http://" + host + "/game/zankoru/GameSet.asp" + "?aria=" + aria + "&name=" + name +
-           "&mode=0" + "&level=" + std::to_string(level) + "&score=" + std::to_string(score);
+    return "http://" + host + "/game/zankoru/GameSet.asp" + "?aria=" + PercentEncode(aria) +
+           "&name=" + PercentEncode(name) + "&mode=0" + "&level=" + std::to_string(level) +
+           "&score=" + std::to_string(score);
 }
 
 std::string ReadScoreAnswer(const std::vector<std::string>& pageLines) {

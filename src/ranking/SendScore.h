@@ -10,7 +10,8 @@
 #include "platform/ui/Dialogs.h"
 
 // "http://" + host + "/game/zankoru/GameSet.asp?aria=...&name=...&mode=0&level=...&score=..."
-// with the values inserted as they are.
+// with the area and the name percent-encoded (PercentEncode), so that "&",
+// "=", "#" or "%" in a name stay in the name.
 std::string ScoreAddress(const std::string& host, const std::string& aria, const std::string& name,
                          int level, int score);
 

@@ -213,4 +213,21 @@ TEST(SendScore, AsksTheRankingHostAndReadsItsAnswer) {
     EXPECT_EQ(EXPECTED_RANKING_HOST, RankingHost());  // an empty setting is none
 }
 
+TEST_F(Fetcher, ScoreGoesOutWithTheAreaAndTheNameEncoded) {
+    // area, name, their part of the request line
+    const char* cases[][3] = {
+        {"Japan", "Tom&score=0", "aria=Japan&name=Tom%26score%3D0"},  // no score of its own
+        {"Papua New Guinea", "No#1", "aria=Papua%20New%20Guinea&name=No%231"},  // not cut at "#"
+        {"", "50% +\xC3\xA9~/?", "aria=&name=50%25%20%2B%C3%A9~%2F%3F"},
+    };
+    for (auto [aria, name, query] : cases) {
+        TestHttpServer server({HttpReply("200 OK", "", "")});
+        setenv("ZANKORUC_RANKING_HOST", server.Host().c_str(), 1);
+        SendScore(http, dialogs, aria, name, 2, 3);
+        std::string object = "/game/zankoru/GameSet.asp?" + std::string(query);
+        EXPECT_EQ(Lines({Get(server, object + "&mode=0&level=2&score=3")}), server.Requests());
+    }
+    unsetenv("ZANKORUC_RANKING_HOST");
+}
+
 }  // namespace
