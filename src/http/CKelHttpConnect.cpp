@@ -9,6 +9,9 @@ namespace {
 const char kNoUrlMessage[] = "URLが指定されていません。";
 const char kNoHostMessage[] = "No server name could be taken from the address.";
 const char kBodyCutMessage[] = "The answer is longer than 16 MiB; it was cut there.";
+const char kLinesCutMessage[] = "The answer has more than 65536 lines; it was cut there.";
+const char kOtherSchemeMessage[] =
+    "The answer sends the request on to an address that is neither http nor https: ";
 // The longest failure message kept after the address.
 constexpr size_t kMaxMessageBytes = 1023;
 const char kBrowserAgentLine[] =
@@ -201,6 +204,12 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
             if (location.compare(0, 2, "//") == 0) {
                 location.insert(0, finalSecure ? "https:" : "http:");
             }
+            // Another scheme's server would get an HTTP request it never
+            // asked for (a mail or gopher port, say): the chain stops here.
+            if (HasScheme(location) && !StartsWithNoCase(location, "http:") &&
+                !StartsWithNoCase(location, "https:")) {
+                throw NetworkFailure{kOtherSchemeMessage + location.substr(0, location.find(':'))};
+            }
             CheckScheme(location);
             if (HasScheme(location)) {
                 CrackUrl(location, target);
@@ -227,6 +236,9 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
             throw NetworkFailure{kBodyCutMessage};
         }
         splitter.Finish();
+        if (splitter.Cut()) {
+            throw NetworkFailure{kLinesCutMessage};
+        }
     } catch (const NetworkFailure& failure) {
         // The address named is this call's, never one left from an earlier call.
         if (!finalUrlSet) {

@@ -24,7 +24,7 @@ void PageLineSplitter::Finish() {
         EndPiece();
     }
     if (!heldBack.empty()) {
-        lines.push_back(heldBack + "\r\n");
+        AddLine(heldBack);
         heldBack.clear();
     }
 }
@@ -41,6 +41,15 @@ void PageLineSplitter::EndPiece() {
         heldBack += text;
         return;
     }
-    lines.push_back(heldBack + text + "\r\n");
+    AddLine(heldBack + text);
     heldBack.clear();
+}
+
+void PageLineSplitter::AddLine(const std::string& text) {
+    if (added == kMaxLines) {
+        cut = true;
+        return;
+    }
+    lines.push_back(text + "\r\n");
+    ++added;
 }

@@ -8,6 +8,12 @@
 namespace {
 
 const char kErr[] = "Err";
+// The answer goes into a message box that a screen reader reads out, and a
+// server's 100 MB answer once froze the window in a single Pango layout: the
+// text shown stops after this many characters or lines, whichever comes first.
+constexpr size_t kMaxAnswerCharacters = 2000;
+constexpr size_t kMaxAnswerLines = 20;
+
 // The marker counts only after the line's first character, so a line that
 // opens with it is not a marker line.
 bool HasMarker(const std::string& line, const char* marker) {
@@ -28,6 +34,26 @@ std::string WithParagraphBreaks(const std::string& line) {
         text += "\n";
         start = at + 3;
     }
+}
+
+// The text up to kMaxAnswerCharacters characters and kMaxAnswerLines line
+// ends, never cut inside a UTF-8 character.
+std::string CutForDisplay(const std::string& text) {
+    size_t characters = 0;
+    size_t lines = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+        if (!continuation) {
+            if (characters == kMaxAnswerCharacters || lines == kMaxAnswerLines) {
+                return text.substr(0, i);
+            }
+            ++characters;
+        }
+        if (text[i] == '\n') {
+            ++lines;
+        }
+    }
+    return text;
 }
 
 }  // namespace
@@ -58,7 +84,7 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines) {
             result += text + "\r\n";
         }
     }
-    return result.empty() ? std::string(kErr) : result;
+    return result.empty() ? std::string(kErr) : CutForDisplay(result);
 }
 
 std::string SendScore(platform::HttpClient& http, platform::Dialogs& dialogs,

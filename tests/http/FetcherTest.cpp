@@ -135,6 +135,24 @@ TEST_F(Fetcher, SchemeCheckPicksPlainOrSecureAndKeepsItForOtherSchemes) {
     }
 }
 
+TEST_F(Fetcher, FollowsRedirectsOnlyToHttpAndHttps) {
+    // Followed, each would send an HTTP request to that server's port.
+    const char* cases[][2] = {{"gopher://h:70/1x", "gopher"},
+                              {"FTP://h/f", "FTP"},
+                              {"dict://h:2628/d:x", "dict"},
+                              {"mailto:a@h", "mailto"}};
+    for (auto [location, scheme] : cases) {
+        scripted.requests.clear();
+        Answer(302, std::string("Location: ") + location);
+        EXPECT_EQ(2, connect.RequestPage("http://h/", "", ""));
+        EXPECT_EQ(1u, scripted.requests.size());
+        EXPECT_EQ(std::string("h/\r\nThe answer sends the request on to an address that is "
+                              "neither http nor https: ") +
+                      scheme,
+                  connect.m_strError);
+    }
+}
+
 TEST_F(Fetcher, ReportsFailuresWithTheAddressAndCutsAHugeBody) {
     TestHttpServer closed({});
     closed.Requests();  // stopped: refuses connections
@@ -143,13 +161,14 @@ TEST_F(Fetcher, ReportsFailuresWithTheAddressAndCutsAHugeBody) {
     EXPECT_EQ(0u, fetcher.m_strError.find("127.0.0.1" + object + "\r\n"));
     EXPECT_EQ("http://127.0.0.1" + object, fetcher.m_strFinalUrl);
 
-    // 100-byte lines; the cap falls 16 bytes into a line, which is dropped.
-    std::string line = std::string(99, 'x') + "\n";
+    // 1000-byte lines; the cap falls 216 bytes into a line, which is dropped.
+    std::string line = std::string(999, 'x') + "\n";
     std::string body;
-    for (size_t i = 0; i < platform::CurlHttpClient::kMaxBodyBytes / 100 + 10000; ++i) {
+    for (size_t i = 0; i < platform::CurlHttpClient::kMaxBodyBytes / 1000 + 1000; ++i) {
         body += line;
     }
-    TestHttpServer server({HttpReply("200 OK", "", "kept"), HttpReply("200 OK", "", body)});
+    TestHttpServer server({HttpReply("200 OK", "", "kept"), HttpReply("200 OK", "", body),
+                           HttpReply("200 OK", "", std::string(100000, '\n'))});
     ASSERT_EQ(0, fetcher.RequestPage("http://" + server.Host() + "/", "", ""));
     // A "#" that opens the address does not cut it, and no host is found.
     EXPECT_EQ(2, fetcher.RequestPage("#top", "", ""));
@@ -163,9 +182,13 @@ TEST_F(Fetcher, ReportsFailuresWithTheAddressAndCutsAHugeBody) {
         EXPECT_EQ(2, fetcher.RequestPage(bad, "", "")) << bad;
     }
     EXPECT_EQ(2, fetcher.RequestPage("http://" + server.Host() + "/huge", "", ""));
-    ASSERT_EQ(platform::CurlHttpClient::kMaxBodyBytes / 100, fetcher.m_arrLines.size());
+    ASSERT_EQ(platform::CurlHttpClient::kMaxBodyBytes / 1000, fetcher.m_arrLines.size());
     EXPECT_EQ(line + "\r\n", fetcher.m_arrLines.back());
     EXPECT_EQ("127.0.0.1/huge\r\nThe answer is longer than 16 MiB; it was cut there.",
+              fetcher.m_strError);
+    EXPECT_EQ(2, fetcher.RequestPage("http://" + server.Host() + "/lines", "", ""));
+    EXPECT_EQ(Lines(PageLineSplitter::kMaxLines, "\n\r\n"), fetcher.m_arrLines);
+    EXPECT_EQ("127.0.0.1/lines\r\nThe answer has more than 65536 lines; it was cut there.",
               fetcher.m_strError);
 }
 
@@ -186,7 +209,20 @@ TEST(PageLines, SplitAtLineFeedsPieceSizeAndClosedTags) {
 }
 
 TEST(ReadScoreAnswer, TakesTheTextAfterAStartMarkerInsideItsLine) {
+    // A screen reader reads the answer: 2,000 characters and 20 lines at most, "<P>" counting.
+    std::string kana, twenty;
+    for (int i = 0; i < 2100; ++i) {
+        kana += "\xE3\x81\x82";
+    }
+    Lines paragraphs(16, "a<P>b");
+    paragraphs[0] = "<DATA_START>";
+    for (int i = 0; i < 10; ++i) {
+        twenty += "a\nb\r\n";
+    }
     const std::pair<Lines, std::string> cases[] = {
+        {{"<DATA_START>", kana}, kana.substr(0, 3 * 2000)},
+        {{"<DATA_START>", std::string(1998, 'x'), "y"}, std::string(1998, 'x') + "\r\n"},
+        {paragraphs, twenty},
         // A line with both markers starts; a repeated start adds nothing.
         {{"<DATA_START DATA_END>", "one", "<DATA_START>", "two"}, "one\r\ntwo\r\n"},
         {{"DATA_START", "text", "<DATA_END>"}, "Err"},
