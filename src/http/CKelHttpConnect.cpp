@@ -129,6 +129,7 @@ platform::HttpRequest CKelHttpConnect::MakeRequest(const std::string& method,
     }
     request.body = body;
     request.cancelled = m_cancelled;
+    request.deadline = m_deadline;
     return request;
 }
 

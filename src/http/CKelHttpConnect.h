@@ -39,6 +39,9 @@ class CKelHttpConnect {
     // Copied into every request of a call: when set by another thread, the
     // exchange under way ends and the call reports a network error.
     const std::atomic<bool>* m_cancelled = nullptr;
+    // Copied into every request of a call, redirects included: no exchange
+    // goes on past it (a network error). The epoch (the default) sets none.
+    std::chrono::steady_clock::time_point m_deadline{};
 
   private:
     void CheckScheme(const std::string& address);

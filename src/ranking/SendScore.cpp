@@ -1,5 +1,7 @@
 #include "ranking/SendScore.h"
 
+#include <chrono>
+
 #include "http/CKelHttpConnect.h"
 #include "http/HttpText.h"
 #include "ranking/RankingHost.h"
@@ -8,6 +10,9 @@
 namespace {
 
 const char kErr[] = "Err";
+// The player waits for the answer: whatever the server does (no answer, a
+// byte every few seconds, redirects), the submission ends by then.
+constexpr std::chrono::seconds kTimeLimit{20};
 // The answer goes into a message box that a screen reader reads out, and a
 // server's 100 MB answer once froze the window in a single Pango layout: the
 // text shown stops after this many characters or lines, whichever comes first.
@@ -92,6 +97,7 @@ std::string SendScore(platform::HttpClient& http, platform::Dialogs& dialogs,
                       const std::atomic<bool>* cancelled) {
     CKelHttpConnect fetcher(http, dialogs);
     fetcher.m_cancelled = cancelled;
+    fetcher.m_deadline = std::chrono::steady_clock::now() + kTimeLimit;
     // The result code and the error text say nothing the player needs:
     // without usable lines the answer is "Err".
     fetcher.RequestPage(ScoreAddress(RankingHost(), aria, name, level, score), std::string(),

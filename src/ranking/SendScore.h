@@ -24,7 +24,8 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines);
 
 // Sends the score to the ranking server (RankingHost()) and returns the text
 // to show the player, or "Err" when nothing usable came back: no network, no
-// server, no markers. A server asking for a password gets one through `dialogs`.
+// server, no markers, or no answer within 20 s. A server asking for a password
+// gets one through `dialogs`.
 // aria, name: the settings' values as confirmed in the score dialog.
 // level: the game's level - 1 (1 Easy, 2 Normal, 3 Hard); score: the hits taken.
 // cancelled: when set by another thread, the submission stops soon after and

@@ -1,6 +1,9 @@
 // The page fetcher (server on 127.0.0.1 or scripted client), page lines, the score submission.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <tuple>
 
 #include "FakeServices.h"
@@ -13,6 +16,8 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using namespace std::chrono_literals;
+using std::chrono::steady_clock;
 
 std::string Get(const TestHttpServer& server, std::string object, std::string cookies = "") {
     return "GET " + object + " HTTP/1.0\r\nHost: " + server.Host() + "\r\nAccept: text/*,*/* \r\n" +
@@ -127,11 +132,19 @@ TEST_F(Fetcher, SchemeCheckPicksPlainOrSecureAndKeepsItForOtherSchemes) {
         {"http://h/d", "302 ", "http://h:80/d", "http://h/d"},    // with a location
         {"http://h/", "302 /a?t=1:2", "http://h:80/a?t=1:2", "http://h/a?t=1:2"},  // no scheme
     };
+    std::atomic<bool> cancel{false};
+    connect.m_cancelled = &cancel;
+    connect.m_deadline = steady_clock::now() + 1h;
     for (auto [address, answer, url, finalUrl] : cases) {
         Answer(std::atoi(answer), std::string("Location: ") + (answer + 3));
         EXPECT_EQ(0, connect.RequestPage(address, "", ""));
         EXPECT_EQ(url, scripted.requests.back().url);
         EXPECT_EQ(finalUrl, connect.m_strFinalUrl);
+    }
+    // Every request, redirected ones too, carries the call's deadline and cancel flag.
+    for (const platform::HttpRequest& request : scripted.requests) {
+        EXPECT_EQ(connect.m_deadline, request.deadline);
+        EXPECT_EQ(&cancel, request.cancelled);
     }
 }
 
@@ -192,6 +205,36 @@ TEST_F(Fetcher, ReportsFailuresWithTheAddressAndCutsAHugeBody) {
               fetcher.m_strError);
 }
 
+TEST_F(Fetcher, DeadlineAndCancelEndAnExchangeTheServerDragsOut) {
+    // ms between the server's bytes, the deadline and the cancel in ms from the start (0: none)
+    const std::tuple<int, int, int, std::string> cases[] = {
+        {300, 1000, 0, "The answer did not come within the time allowed."},  // a byte each 300 ms
+        {5000, 0, 300, "The request was cancelled."},                        // nothing flows
+    };
+    for (auto [pauseMs, deadlineMs, cancelMs, message] : cases) {
+        TestHttpServer server({HttpReply("200 OK", "", std::string(100, 'x'))}, pauseMs);
+        std::atomic<bool> cancel{false};
+        auto start = steady_clock::now();
+        fetcher.m_cancelled = &cancel;
+        fetcher.m_deadline = deadlineMs > 0 ? start + std::chrono::milliseconds(deadlineMs)
+                                            : steady_clock::time_point{};
+        std::thread player([&cancel, cancelMs] {
+            if (cancelMs > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(cancelMs));
+                cancel = true;
+            }
+        });
+        EXPECT_EQ(2, fetcher.RequestPage("http://" + server.Host() + "/slow", "", ""));
+        auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(steady_clock::now() - start);
+        player.join();
+        EXPECT_EQ("127.0.0.1/slow\r\n" + message, fetcher.m_strError);
+        // Within a fifth of a second of the time set, though the server never stops.
+        EXPECT_GE(took.count(), deadlineMs + cancelMs);
+        EXPECT_LT(took.count(), deadlineMs + cancelMs + 200) << message;
+    }
+}
+
 TEST(PageLines, SplitAtLineFeedsPieceSizeAndClosedTags) {
     const std::string full(PageLineSplitter::kMaxPieceBytes, 'b');
     const std::pair<std::string, Lines> cases[] = {
@@ -239,10 +282,14 @@ TEST(SendScore, AsksTheRankingHostAndReadsItsAnswer) {
     setenv("ZANKORUC_RANKING_HOST", "rank.example:81", 1);
     fakes.http.response.received = true;
     fakes.http.response.body = "<!-- DATA_START -->\n\tNo.5<P><P>Hi \n \nlast\n<!-- DATA_END -->x";
+    auto start = steady_clock::now();
     EXPECT_EQ("No.5\n\nHi\r\nlast\r\n", SendScore(fakes.http, fakes.dialogs, "J", "A", 2, 3));
     EXPECT_EQ(
         "http://rank.example:81/game/zankoru/GameSet.asp?aria=J&name=A&mode=0&level=2&score=3",
         fakes.http.requests.back().url);
+    // The player is held 20 s at most, whatever the server does.
+    EXPECT_LE(start + 20s, fakes.http.requests.back().deadline);
+    EXPECT_GE(steady_clock::now() + 20s, fakes.http.requests.back().deadline);
     fakes.http.response.received = false;
     EXPECT_EQ("Err", SendScore(fakes.http, fakes.dialogs, "Japan", "A", 1, 0));
     setenv("ZANKORUC_RANKING_HOST", "", 1);

@@ -1,6 +1,7 @@
 #pragma once
 // Serves the scripted replies in turn on 127.0.0.1, one a connection, keeping the requests.
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,7 +14,8 @@
 
 class TestHttpServer {
   public:
-    explicit TestHttpServer(std::vector<std::string> replies) {
+    // pauseMs: when not 0, each byte of a reply goes after that pause, until the client hangs up.
+    explicit TestHttpServer(std::vector<std::string> replies, int pauseMs = 0) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -25,7 +27,7 @@ class TestHttpServer {
         setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         setsockopt(listener, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         listen(listener, 8);
-        thread = std::thread([this, replies] {
+        thread = std::thread([this, replies, pauseMs] {
             int fd;
             for (size_t i = 0; i < replies.size() && (fd = accept(listener, nullptr, nullptr)) >= 0;
                  ++i) {
@@ -44,7 +46,15 @@ class TestHttpServer {
                 requests.push_back(request);
                 // Blocks until all is sent, unless the client stops reading (a body past its
                 // limit).
-                send(fd, replies[i].data(), replies[i].size(), MSG_NOSIGNAL);
+                pollfd hangUp{fd, POLLIN, 0};
+                if (pauseMs == 0) {
+                    send(fd, replies[i].data(), replies[i].size(), MSG_NOSIGNAL);
+                }
+                for (size_t at = 0;
+                     pauseMs > 0 && at < replies[i].size() && poll(&hangUp, 1, pauseMs) == 0 &&
+                     send(fd, &replies[i][at], 1, MSG_NOSIGNAL) == 1;
+                     ++at) {
+                }
                 close(fd);
             }
         });
