@@ -193,14 +193,14 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
             response = SendOrFail(m_http, request);
         }
 
-        std::vector<std::string> cookies;
+        std::vector<RedirectCookie> cookies;
         int redirects = 0;
         while (IsRedirectStatus(response.status) && redirects < kMaxRedirects) {
             std::string location = RedirectLocation(response.rawHeaders);
             if (location.empty()) {
                 break;  // nowhere to go: this answer's body is the page
             }
-            MergeSetCookies(response.rawHeaders, cookies);
+            MergeSetCookies(response.rawHeaders, target.host, target.port, cookies);
 
             if (location.compare(0, 2, "//") == 0) {
                 location.insert(0, finalSecure ? "https:" : "http:");
@@ -222,7 +222,9 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
 
             // The redirected request is a GET without a body, so the lines
             // that describe a body are left out.
-            m_strHeaders = HeaderText(std::string(), referer, CookieHeaderLine(cookies));
+            m_strHeaders = HeaderText(std::string(), referer,
+                                      CookieHeaderLine(cookies, target.host, target.port,
+                                                       m_dwRequestFlags == RequestFlags::Secure));
             response = SendOrFail(m_http, MakeRequest("GET", target, std::string()));
             m_strFinalUrl = target.host + target.object;
             finalSecure = m_dwRequestFlags == RequestFlags::Secure;

@@ -1,9 +1,11 @@
 #pragma once
 // The page fetcher. One call of RequestPage sends one HTTP/1.0 request (GET,
 // or POST when a body is given), answers a password challenge once with what
-// the player types, follows up to five redirects itself and reads the body of
-// the last answer into page lines. Network failures are reported by the
-// result code and m_strError; nothing stays open between calls.
+// the player types, follows up to five redirects itself (to http and https
+// addresses only, cookies going back only to the server that set them) and
+// reads the body of the last answer into page lines. Network failures are
+// reported by the result code and m_strError; nothing stays open between
+// calls.
 #include <atomic>
 #include <chrono>
 #include <cstdint>

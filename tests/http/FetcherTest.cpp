@@ -9,6 +9,7 @@
 #include "FakeServices.h"
 #include "TestHttpServer.h"
 #include "http/CKelHttpConnect.h"
+#include "http/HttpRedirect.h"
 #include "platform/net/CurlHttpClient.h"
 #include "ranking/RankingHost.h"
 #include "ranking/SendScore.h"
@@ -69,8 +70,12 @@ TEST_F(Fetcher, SendsExactlyTheseBytesAndAnswersOnePasswordChallenge) {
     EXPECT_EQ(Lines({"locked\r\n"}), fetcher.m_arrLines);
 }
 
-TEST_F(Fetcher, FollowsFiveRedirectsCarryingTheCookies) {
-    TestHttpServer other({HttpReply("302 Found", "Location: /r4\r\n", ""),
+TEST_F(Fetcher, FollowsFiveRedirectsCookiesGoingBackOnlyToTheirServer) {
+    // Same host, another port: another server. A Secure cookie never goes over http.
+    TestHttpServer other({HttpReply("302 Found",
+                                    "Location: /r4\r\nSet-Cookie: o=1\r\nSet-Cookie: sid=c\r\n"
+                                    "Set-Cookie: s=2; Path=/; SECURE\r\n",
+                                    ""),
                           HttpReply("302 Found", "Location: r5?x#y\r\n", ""),
                           HttpReply("302 Found", "Location: /r6\r\n", "sixth")});
     TestHttpServer server(
@@ -83,15 +88,71 @@ TEST_F(Fetcher, FollowsFiveRedirectsCarryingTheCookies) {
                    ""),
          HttpReply("302 Found", "Location: //" + other.Host() + "/r3\r\n", "")});
     EXPECT_EQ(0, fetcher.RequestPage("http://" + server.Host() + "/d/s/p?old=1", "", ""));
-    // Cookies of every earlier answer go along; a later one of a name wins.
+    // Cookies of every earlier answer of the server go along; a later one of a name wins.
     std::string both = "Cookie: sid=b; lang=ja\r\n";
     EXPECT_EQ(Lines({Get(server, "/d/s/p?old=1"), Get(server, "/d/s/next?q=1", "Cookie: sid=a\r\n"),
                      Get(server, "/d/up", both)}),
               server.Requests());
-    EXPECT_EQ(Lines({Get(other, "/r3", both), Get(other, "/r4", both), Get(other, "/r5?x", both)}),
+    std::string others = "Cookie: o=1; sid=c\r\n";
+    EXPECT_EQ(Lines({Get(other, "/r3"), Get(other, "/r4", others), Get(other, "/r5?x", others)}),
               other.Requests());
     EXPECT_EQ(Lines({"sixth\r\n"}), fetcher.m_arrLines);
     EXPECT_EQ("http://127.0.0.1/r5?x", fetcher.m_strFinalUrl);
+}
+
+TEST_F(Fetcher, KeepsTheFirstFiftyCookiesOfRedirectsFloodingThem) {
+    // 5 x 15,500 Set-Cookie lines, each name new (as many as curl's 300 KiB of header text
+    // takes): the merge must stay linear, the Cookie line short.
+    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::vector<std::string> replies;
+    std::string kept = "Cookie: ";
+    for (int r = 0; r < CKelHttpConnect::kMaxRedirects; ++r) {
+        std::string lines = "Location: /\r\n";
+        for (int i = 0; i < 15500; ++i) {
+            std::string pair = {digits[r], digits[i / 1296], digits[i / 36 % 36], digits[i % 36],
+                                '='};
+            lines += "Set-Cookie: " + pair + "\r\n";
+            if (r == 0 && i < 50) {
+                kept += (i > 0 ? "; " : "") + pair;
+            }
+        }
+        replies.push_back(HttpReply("302 Found", lines, ""));
+    }
+    replies.push_back(HttpReply("200 OK", "", ""));
+    TestHttpServer server(replies);
+    EXPECT_EQ(0, fetcher.RequestPage("http://" + server.Host() + "/", "", ""))
+        << fetcher.m_strError;
+    EXPECT_EQ(Get(server, "/", kept + "\r\n"), server.Requests().back());
+}
+
+TEST(RedirectCookies, GoBackToTheirServerOnlyAndStayUnder4KiB) {
+    std::vector<RedirectCookie> cookies;
+    MergeSetCookies("Set-Cookie: a=1\r\nSet-Cookie: s=2; Path=/; secure\r\n", "h", 80, cookies);
+    MergeSetCookies("set-cookie: a=3\r\nSet-Cookie: Secure=4; Path=/secure\r\n", "H", 80, cookies);
+    MergeSetCookies("Set-Cookie: b=5\r\n", "h", 81, cookies);
+    // 1,001 bytes each with "; ": four fit with the small ones, a fifth does not, a small one
+    // still does, and a value grown past the limit leaves the old one.
+    std::string big(996, 'v');
+    std::string many;
+    for (int i = 0; i < 5; ++i) {
+        many += "Set-Cookie: c" + std::to_string(i) + "=" + big + "\r\n";
+    }
+    MergeSetCookies(many + "Set-Cookie: z=1\r\nSet-Cookie: c0=" + big + big, "big", 80, cookies);
+    std::string four;
+    for (int i = 0; i < 4; ++i) {
+        four += "c" + std::to_string(i) + "=" + big + "; ";
+    }
+    // host, port, over https, the line
+    const std::tuple<std::string, int, bool, std::string> cases[] = {
+        {"h", 80, false, "Cookie: a=3; Secure=4\r\n"},
+        {"h", 80, true, "Cookie: a=3; s=2; Secure=4\r\n"},
+        {"H", 81, false, "Cookie: b=5\r\n"},
+        {"g", 80, true, ""},
+        {"big", 80, false, "Cookie: " + four + "z=1\r\n"},
+    };
+    for (const auto& [host, port, secure, line] : cases) {
+        EXPECT_EQ(line, CookieHeaderLine(cookies, host, port, secure)) << host << port << secure;
+    }
 }
 
 TEST_F(Fetcher, ChallengePicksThePromptAndTheScheme) {
