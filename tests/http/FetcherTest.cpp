@@ -296,6 +296,28 @@ TEST_F(Fetcher, DeadlineAndCancelEndAnExchangeTheServerDragsOut) {
     }
 }
 
+TEST_F(Fetcher, FollowsARedirectToHttpsAndRefusesACertificateNotForTheHost) {
+    TestTlsServer tls(TLS_SERVER_SCRIPT);
+    ASSERT_NE(0, tls.otherNamePort) << "this needs python3 and openssl";
+    platform::CurlHttpClient trusting(tls.caFile);
+    CKelHttpConnect secure(trusting, dialogs);
+    std::string address = "https://127.0.0.1:" + std::to_string(tls.port);
+    TestHttpServer server({HttpReply("302 Found", "Location: " + address + "/p?q=1\r\n", "")});
+    EXPECT_EQ(0, secure.RequestPage("http://" + server.Host() + "/", "", ""));
+    EXPECT_EQ(Lines({"secure /p?q=1\n\r\n"}), secure.m_arrLines);
+    EXPECT_EQ("https://127.0.0.1/p?q=1", secure.m_strFinalUrl);
+    // fetcher, address, what the error names
+    const std::tuple<CKelHttpConnect*, std::string, std::string> refused[] = {
+        {&secure, "https://127.0.0.1:" + std::to_string(tls.otherNamePort),
+         "certificate subject name"},
+        {&fetcher, address, "certificate problem"},  // the test's authority is not the system's
+    };
+    for (const auto& [connection, url, text] : refused) {
+        EXPECT_EQ(2, connection->RequestPage(url, "", ""));
+        EXPECT_NE(std::string::npos, connection->m_strError.find(text)) << connection->m_strError;
+    }
+}
+
 TEST(PageLines, SplitAtLineFeedsPieceSizeAndClosedTags) {
     const std::string full(PageLineSplitter::kMaxPieceBytes, 'b');
     const std::pair<std::string, Lines> cases[] = {

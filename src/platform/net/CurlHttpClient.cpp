@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -105,6 +106,8 @@ CURLcode Transfer(CURL* curl, const HttpRequest& request, std::string& stopped) 
 
 }  // namespace
 
+CurlHttpClient::CurlHttpClient(std::string caFile) : caFile(std::move(caFile)) {}
+
 HttpResponse CurlHttpClient::Send(const HttpRequest& request) {
     static std::once_flag initOnce;
     static CURLcode initResult = CURLE_OK;
@@ -133,6 +136,9 @@ HttpResponse CurlHttpClient::Send(const HttpRequest& request) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.empty()) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
+    }
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);

@@ -11,6 +11,7 @@
 // to 16 MiB and cut there; header text beyond 1 MiB (libcurl itself stops at
 // 300 KiB) makes the exchange fail.
 #include <cstddef>
+#include <string>
 
 #include "platform/net/HttpClient.h"
 
@@ -20,7 +21,14 @@ class CurlHttpClient : public HttpClient {
   public:
     static constexpr size_t kMaxBodyBytes = 16u * 1024u * 1024u;
 
+    // caFile: a PEM file of the certificate authorities to trust instead of
+    // the system's; empty for the system's.
+    explicit CurlHttpClient(std::string caFile = {});
+
     HttpResponse Send(const HttpRequest& request) override;
+
+  private:
+    std::string caFile;
 };
 
 }  // namespace platform
