@@ -7,7 +7,8 @@ PageLineSplitter::PageLineSplitter(std::vector<std::string>& lines) : lines(line
 }
 
 void PageLineSplitter::Feed(const char* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) {
+    // Past the line cap nothing more is kept, so the rest is not even split.
+    for (size_t i = 0; i < size && !cut; ++i) {
         char c = data[i];
         if (c == '\r') {
             continue;
