@@ -9,7 +9,7 @@ packages=(
     libespeak-ng-dev espeak-ng-data librsvg2-common fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool
-    python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11
+    python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11 openssl
     postgresql chromium wrk
 )
 

@@ -9,6 +9,9 @@ namespace {
 const char kNoUrlMessage[] = "URLが指定されていません。";
 const char kNoHostMessage[] = "No server name could be taken from the address.";
 const char kBodyCutMessage[] = "The answer is longer than 16 MiB; it was cut there.";
+const char kLinesCutMessage[] = "The answer has more than 65536 lines; it was cut there.";
+const char kOtherSchemeMessage[] =
+    "The answer sends the request on to an address that is neither http nor https: ";
 // The longest failure message kept after the address.
 constexpr size_t kMaxMessageBytes = 1023;
 const char kBrowserAgentLine[] =
@@ -126,6 +129,7 @@ platform::HttpRequest CKelHttpConnect::MakeRequest(const std::string& method,
     }
     request.body = body;
     request.cancelled = m_cancelled;
+    request.deadline = m_deadline;
     return request;
 }
 
@@ -189,17 +193,23 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
             response = SendOrFail(m_http, request);
         }
 
-        std::vector<std::string> cookies;
+        std::vector<RedirectCookie> cookies;
         int redirects = 0;
         while (IsRedirectStatus(response.status) && redirects < kMaxRedirects) {
             std::string location = RedirectLocation(response.rawHeaders);
             if (location.empty()) {
                 break;  // nowhere to go: this answer's body is the page
             }
-            MergeSetCookies(response.rawHeaders, cookies);
+            MergeSetCookies(response.rawHeaders, target.host, target.port, cookies);
 
             if (location.compare(0, 2, "//") == 0) {
                 location.insert(0, finalSecure ? "https:" : "http:");
+            }
+            // Another scheme's server would get an HTTP request it never
+            // asked for (a mail or gopher port, say): the chain stops here.
+            if (HasScheme(location) && !StartsWithNoCase(location, "http:") &&
+                !StartsWithNoCase(location, "https:")) {
+                throw NetworkFailure{kOtherSchemeMessage + location.substr(0, location.find(':'))};
             }
             CheckScheme(location);
             if (HasScheme(location)) {
@@ -212,7 +222,9 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
 
             // The redirected request is a GET without a body, so the lines
             // that describe a body are left out.
-            m_strHeaders = HeaderText(std::string(), referer, CookieHeaderLine(cookies));
+            m_strHeaders = HeaderText(std::string(), referer,
+                                      CookieHeaderLine(cookies, target.host, target.port,
+                                                       m_dwRequestFlags == RequestFlags::Secure));
             response = SendOrFail(m_http, MakeRequest("GET", target, std::string()));
             m_strFinalUrl = target.host + target.object;
             finalSecure = m_dwRequestFlags == RequestFlags::Secure;
@@ -227,6 +239,9 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
             throw NetworkFailure{kBodyCutMessage};
         }
         splitter.Finish();
+        if (splitter.Cut()) {
+            throw NetworkFailure{kLinesCutMessage};
+        }
     } catch (const NetworkFailure& failure) {
         // The address named is this call's, never one left from an earlier call.
         if (!finalUrlSet) {

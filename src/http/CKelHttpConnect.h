@@ -1,9 +1,11 @@
 #pragma once
 // The page fetcher. One call of RequestPage sends one HTTP/1.0 request (GET,
 // or POST when a body is given), answers a password challenge once with what
-// the player types, follows up to five redirects itself and reads the body of
-// the last answer into page lines. Network failures are reported by the
-// result code and m_strError; nothing stays open between calls.
+// the player types, follows up to five redirects itself (to http and https
+// addresses only, cookies going back only to the server that set them) and
+// reads the body of the last answer into page lines. Network failures are
+// reported by the result code and m_strError; nothing stays open between
+// calls.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -39,6 +41,9 @@ class CKelHttpConnect {
     // Copied into every request of a call: when set by another thread, the
     // exchange under way ends and the call reports a network error.
     const std::atomic<bool>* m_cancelled = nullptr;
+    // Copied into every request of a call, redirects included: no exchange
+    // goes on past it (a network error). The epoch (the default) sets none.
+    std::chrono::steady_clock::time_point m_deadline{};
 
   private:
     void CheckScheme(const std::string& address);

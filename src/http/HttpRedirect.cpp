@@ -1,14 +1,8 @@
 #include "http/HttpRedirect.h"
 
+#include <utility>
+
 #include "http/HttpText.h"
-
-namespace {
-
-std::string CookieName(const std::string& pair) {
-    return pair.substr(0, pair.find('='));
-}
-
-}  // namespace
 
 std::string RedirectLocation(const std::string& rawHeaders) {
     std::vector<std::string> values = FindHeaderValues(rawHeaders, "Location");
@@ -42,9 +36,15 @@ std::string ResolveRelativeObject(const std::string& currentObject, const std::s
            (locationQuery == std::string::npos ? std::string() : location.substr(locationQuery));
 }
 
-void MergeSetCookies(const std::string& rawHeaders, std::vector<std::string>& pairs) {
+void MergeSetCookies(const std::string& rawHeaders, const std::string& host, int port,
+                     std::vector<RedirectCookie>& cookies) {
+    size_t bytes = 0;
+    for (const RedirectCookie& cookie : cookies) {
+        bytes += cookie.pair.size() + 2;
+    }
     for (const std::string& value : FindHeaderValues(rawHeaders, "Set-Cookie")) {
-        std::string pair = TrimBlanks(value.substr(0, value.find(';')));
+        size_t semicolon = value.find(';');
+        std::string pair = TrimBlanks(value.substr(0, semicolon));
         // A pair needs a name; a bare value is not a cookie a server can read
         // back, and control bytes would break the header line.
         size_t equals = pair.find('=');
@@ -55,30 +55,48 @@ void MergeSetCookies(const std::string& rawHeaders, std::vector<std::string>& pa
         if (equals == std::string::npos || equals == 0 || control) {
             continue;
         }
-        std::string name = CookieName(pair);
-        bool replaced = false;
-        for (std::string& existing : pairs) {
-            if (CookieName(existing) == name) {
-                existing = pair;
-                replaced = true;
+        RedirectCookie cookie{pair.substr(0, equals), pair, host, port, false};
+        while (semicolon != std::string::npos) {
+            size_t next = value.find(';', semicolon + 1);
+            std::string attribute = value.substr(semicolon + 1, next - semicolon - 1);
+            cookie.secure =
+                cookie.secure ||
+                EqualNoCase(TrimBlanks(attribute.substr(0, attribute.find('='))), "Secure");
+            semicolon = next;
+        }
+
+        // The kept list is short, so finding the cookie it replaces is a
+        // bounded scan, whatever the number of headers.
+        RedirectCookie* same = nullptr;
+        for (RedirectCookie& existing : cookies) {
+            if (existing.name == cookie.name && existing.port == port &&
+                EqualNoCase(existing.host, host)) {
+                same = &existing;
             }
         }
-        if (!replaced) {
-            pairs.push_back(pair);
+        size_t oldBytes = same == nullptr ? 0 : same->pair.size() + 2;
+        size_t newBytes = bytes - oldBytes + cookie.pair.size() + 2;
+        if (newBytes > kMaxCookieBytes || (same == nullptr && cookies.size() >= kMaxCookies)) {
+            continue;
+        }
+        bytes = newBytes;
+        if (same != nullptr) {
+            *same = std::move(cookie);
+        } else {
+            cookies.push_back(std::move(cookie));
         }
     }
 }
 
-std::string CookieHeaderLine(const std::vector<std::string>& pairs) {
-    if (pairs.empty()) {
-        return std::string();
-    }
-    std::string line = "Cookie: ";
-    for (size_t i = 0; i < pairs.size(); ++i) {
-        if (i > 0) {
-            line += "; ";
+std::string CookieHeaderLine(const std::vector<RedirectCookie>& cookies, const std::string& host,
+                             int port, bool secure) {
+    std::string line;
+    for (const RedirectCookie& cookie : cookies) {
+        if (cookie.port != port || !EqualNoCase(cookie.host, host) || (cookie.secure && !secure)) {
+            continue;
         }
-        line += pairs[i];
+        line += line.empty() ? "Cookie: " : "; ";
+        line += cookie.pair;
     }
-    return line + "\r\n";
+    return line.empty() ? line : line + "\r\n";
 }

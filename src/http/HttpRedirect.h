@@ -1,6 +1,7 @@
 #pragma once
 // What the fetcher reads from a redirect answer: where it points, and the
 // cookies it sets for the next request.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,29 @@ std::string RedirectLocation(const std::string& rawHeaders);
 // gives "/a/c?x", "../b" from "/a/c/d" gives "/a/b".
 std::string ResolveRelativeObject(const std::string& currentObject, const std::string& location);
 
-// The name=value pairs of every "Set-Cookie" header, attributes left out,
-// merged into `pairs` (a later pair replaces an earlier one of the same name).
-void MergeSetCookies(const std::string& rawHeaders, std::vector<std::string>& pairs);
+// A cookie a redirect answer set, and the server it goes back to: the same
+// host and port only, and only over https when it came with "Secure".
+struct RedirectCookie {
+    std::string name;
+    std::string pair;  // "name=value", as it goes back
+    std::string host;
+    int port = 0;
+    bool secure = false;
+};
 
-// "Cookie: a=1; b=2\r\n", or empty when there are no pairs.
-std::string CookieHeaderLine(const std::vector<std::string>& pairs);
+// A server answering with thousands of cookies must not make the next
+// request huge or the merge slow: what is kept stops at these.
+constexpr size_t kMaxCookies = 50;
+constexpr size_t kMaxCookieBytes = 4096;  // every kept pair with its "; "
+
+// The name=value pairs of every "Set-Cookie" header of an answer from
+// host:port, merged into `cookies`: a later pair replaces the one of the same
+// name from the same server, in its place, and a new one is added at the end;
+// a pair that would pass kMaxCookies or kMaxCookieBytes is dropped.
+void MergeSetCookies(const std::string& rawHeaders, const std::string& host, int port,
+                     std::vector<RedirectCookie>& cookies);
+
+// "Cookie: a=1; b=2\r\n" with the cookies for a request to host:port (over
+// https when `secure`), or empty when none is for it.
+std::string CookieHeaderLine(const std::vector<RedirectCookie>& cookies, const std::string& host,
+                             int port, bool secure);

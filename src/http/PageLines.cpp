@@ -7,7 +7,8 @@ PageLineSplitter::PageLineSplitter(std::vector<std::string>& lines) : lines(line
 }
 
 void PageLineSplitter::Feed(const char* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) {
+    // Past the line cap nothing more is kept, so the rest is not even split.
+    for (size_t i = 0; i < size && !cut; ++i) {
         char c = data[i];
         if (c == '\r') {
             continue;
@@ -24,7 +25,7 @@ void PageLineSplitter::Finish() {
         EndPiece();
     }
     if (!heldBack.empty()) {
-        lines.push_back(heldBack + "\r\n");
+        AddLine(heldBack);
         heldBack.clear();
     }
 }
@@ -41,6 +42,15 @@ void PageLineSplitter::EndPiece() {
         heldBack += text;
         return;
     }
-    lines.push_back(heldBack + text + "\r\n");
+    AddLine(heldBack + text);
     heldBack.clear();
+}
+
+void PageLineSplitter::AddLine(const std::string& text) {
+    if (added == kMaxLines) {
+        cut = true;
+        return;
+    }
+    lines.push_back(text + "\r\n");
+    ++added;
 }

@@ -8,6 +8,9 @@
 // comes after its last ">" ends inside an open tag and is held back, to be
 // joined with the pieces that follow; otherwise the held-back text, the piece
 // and "\r\n" make one line.
+//
+// After kMaxLines lines the rest of the body is dropped: 16 MiB of bare line
+// feeds would otherwise make 16.7 million strings and half a gigabyte.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@
 class PageLineSplitter {
   public:
     static constexpr size_t kMaxPieceBytes = 10229;
+    static constexpr size_t kMaxLines = 65536;
 
     // Lines are appended to `lines` as soon as they are complete.
     explicit PageLineSplitter(std::vector<std::string>& lines);
@@ -22,11 +26,16 @@ class PageLineSplitter {
     void Feed(const char* data, size_t size);
     // The end of the body: the last piece and any held-back text become lines.
     void Finish();
+    // True once a line was dropped for kMaxLines.
+    bool Cut() const { return cut; }
 
   private:
     void EndPiece();
+    void AddLine(const std::string& text);
 
     std::vector<std::string>& lines;
     std::string piece;
     std::string heldBack;
+    size_t added = 0;
+    bool cut = false;
 };

@@ -123,12 +123,11 @@ TEST_F(GameWindow, AWonGameSendsTheScoreShowsTheAnswerAndKeepsTheValues) {
     ASSERT_EQ(fakes.dialogs.scoreDialogsShown.size(), 1u);
     EXPECT_EQ(fakes.dialogs.scoreDialogsShown[0].selectedArea, 0);  // "Secret" for no area yet
     ASSERT_EQ(fakes.http.requests.size(), 1u);
-    // The level below the game's, the hits taken; the name as the fetcher
-    // sends it today.
+    // The level below the game's, the hits taken; the name percent-encoded.
     EXPECT_EQ(
         fakes.http.requests[0].url,
         "http://" + RankingHost() +
-            "/game/zankoru/GameSet.asp?aria=Japan&name=Tom%20&%20Jerry&mode=0&level=2&score=4");
+            "/game/zankoru/GameSet.asp?aria=Japan&name=Tom%20%26%20Jerry&mode=0&level=2&score=4");
     ASSERT_EQ(fakes.messages.shown.size(), 1u);
     EXPECT_EQ(fakes.messages.shown[0].text, "Thanks, Tom\nrank 3\r\n");
     EXPECT_EQ(window.settings.aria, "Japan");

@@ -1,11 +1,15 @@
 // The page fetcher (server on 127.0.0.1 or scripted client), page lines, the score submission.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <tuple>
 
 #include "FakeServices.h"
 #include "TestHttpServer.h"
 #include "http/CKelHttpConnect.h"
+#include "http/HttpRedirect.h"
 #include "platform/net/CurlHttpClient.h"
 #include "ranking/RankingHost.h"
 #include "ranking/SendScore.h"
@@ -13,6 +17,8 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using namespace std::chrono_literals;
+using std::chrono::steady_clock;
 
 std::string Get(const TestHttpServer& server, std::string object, std::string cookies = "") {
     return "GET " + object + " HTTP/1.0\r\nHost: " + server.Host() + "\r\nAccept: text/*,*/* \r\n" +
@@ -64,8 +70,12 @@ TEST_F(Fetcher, SendsExactlyTheseBytesAndAnswersOnePasswordChallenge) {
     EXPECT_EQ(Lines({"locked\r\n"}), fetcher.m_arrLines);
 }
 
-TEST_F(Fetcher, FollowsFiveRedirectsCarryingTheCookies) {
-    TestHttpServer other({HttpReply("302 Found", "Location: /r4\r\n", ""),
+TEST_F(Fetcher, FollowsFiveRedirectsCookiesGoingBackOnlyToTheirServer) {
+    // Same host, another port: another server. A Secure cookie never goes over http.
+    TestHttpServer other({HttpReply("302 Found",
+                                    "Location: /r4\r\nSet-Cookie: o=1\r\nSet-Cookie: sid=c\r\n"
+                                    "Set-Cookie: s=2; Path=/; SECURE\r\n",
+                                    ""),
                           HttpReply("302 Found", "Location: r5?x#y\r\n", ""),
                           HttpReply("302 Found", "Location: /r6\r\n", "sixth")});
     TestHttpServer server(
@@ -78,15 +88,71 @@ TEST_F(Fetcher, FollowsFiveRedirectsCarryingTheCookies) {
                    ""),
          HttpReply("302 Found", "Location: //" + other.Host() + "/r3\r\n", "")});
     EXPECT_EQ(0, fetcher.RequestPage("http://" + server.Host() + "/d/s/p?old=1", "", ""));
-    // Cookies of every earlier answer go along; a later one of a name wins.
+    // Cookies of every earlier answer of the server go along; a later one of a name wins.
     std::string both = "Cookie: sid=b; lang=ja\r\n";
     EXPECT_EQ(Lines({Get(server, "/d/s/p?old=1"), Get(server, "/d/s/next?q=1", "Cookie: sid=a\r\n"),
                      Get(server, "/d/up", both)}),
               server.Requests());
-    EXPECT_EQ(Lines({Get(other, "/r3", both), Get(other, "/r4", both), Get(other, "/r5?x", both)}),
+    std::string others = "Cookie: o=1; sid=c\r\n";
+    EXPECT_EQ(Lines({Get(other, "/r3"), Get(other, "/r4", others), Get(other, "/r5?x", others)}),
               other.Requests());
     EXPECT_EQ(Lines({"sixth\r\n"}), fetcher.m_arrLines);
     EXPECT_EQ("http://127.0.0.1/r5?x", fetcher.m_strFinalUrl);
+}
+
+TEST_F(Fetcher, KeepsTheFirstFiftyCookiesOfRedirectsFloodingThem) {
+    // 5 x 15,500 Set-Cookie lines, each name new (as many as curl's 300 KiB of header text
+    // takes): the merge must stay linear, the Cookie line short.
+    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::vector<std::string> replies;
+    std::string kept = "Cookie: ";
+    for (int r = 0; r < CKelHttpConnect::kMaxRedirects; ++r) {
+        std::string lines = "Location: /\r\n";
+        for (int i = 0; i < 15500; ++i) {
+            std::string pair = {digits[r], digits[i / 1296], digits[i / 36 % 36], digits[i % 36],
+                                '='};
+            lines += "Set-Cookie: " + pair + "\r\n";
+            if (r == 0 && i < 50) {
+                kept += (i > 0 ? "; " : "") + pair;
+            }
+        }
+        replies.push_back(HttpReply("302 Found", lines, ""));
+    }
+    replies.push_back(HttpReply("200 OK", "", ""));
+    TestHttpServer server(replies);
+    EXPECT_EQ(0, fetcher.RequestPage("http://" + server.Host() + "/", "", ""))
+        << fetcher.m_strError;
+    EXPECT_EQ(Get(server, "/", kept + "\r\n"), server.Requests().back());
+}
+
+TEST(RedirectCookies, GoBackToTheirServerOnlyAndStayUnder4KiB) {
+    std::vector<RedirectCookie> cookies;
+    MergeSetCookies("Set-Cookie: a=1\r\nSet-Cookie: s=2; Path=/; secure\r\n", "h", 80, cookies);
+    MergeSetCookies("set-cookie: a=3\r\nSet-Cookie: Secure=4; Path=/secure\r\n", "H", 80, cookies);
+    MergeSetCookies("Set-Cookie: b=5\r\n", "h", 81, cookies);
+    // 1,001 bytes each with "; ": four fit with the small ones, a fifth does not, a small one
+    // still does, and a value grown past the limit leaves the old one.
+    std::string big(996, 'v');
+    std::string many;
+    for (int i = 0; i < 5; ++i) {
+        many += "Set-Cookie: c" + std::to_string(i) + "=" + big + "\r\n";
+    }
+    MergeSetCookies(many + "Set-Cookie: z=1\r\nSet-Cookie: c0=" + big + big, "big", 80, cookies);
+    std::string four;
+    for (int i = 0; i < 4; ++i) {
+        four += "c" + std::to_string(i) + "=" + big + "; ";
+    }
+    // host, port, over https, the line
+    const std::tuple<std::string, int, bool, std::string> cases[] = {
+        {"h", 80, false, "Cookie: a=3; Secure=4\r\n"},
+        {"h", 80, true, "Cookie: a=3; s=2; Secure=4\r\n"},
+        {"H", 81, false, "Cookie: b=5\r\n"},
+        {"g", 80, true, ""},
+        {"big", 80, false, "Cookie: " + four + "z=1\r\n"},
+    };
+    for (const auto& [host, port, secure, line] : cases) {
+        EXPECT_EQ(line, CookieHeaderLine(cookies, host, port, secure)) << host << port << secure;
+    }
 }
 
 TEST_F(Fetcher, ChallengePicksThePromptAndTheScheme) {
@@ -127,11 +193,37 @@ TEST_F(Fetcher, SchemeCheckPicksPlainOrSecureAndKeepsItForOtherSchemes) {
         {"http://h/d", "302 ", "http://h:80/d", "http://h/d"},    // with a location
         {"http://h/", "302 /a?t=1:2", "http://h:80/a?t=1:2", "http://h/a?t=1:2"},  // no scheme
     };
+    std::atomic<bool> cancel{false};
+    connect.m_cancelled = &cancel;
+    connect.m_deadline = steady_clock::now() + 1h;
     for (auto [address, answer, url, finalUrl] : cases) {
         Answer(std::atoi(answer), std::string("Location: ") + (answer + 3));
         EXPECT_EQ(0, connect.RequestPage(address, "", ""));
         EXPECT_EQ(url, scripted.requests.back().url);
         EXPECT_EQ(finalUrl, connect.m_strFinalUrl);
+    }
+    // Every request, redirected ones too, carries the call's deadline and cancel flag.
+    for (const platform::HttpRequest& request : scripted.requests) {
+        EXPECT_EQ(connect.m_deadline, request.deadline);
+        EXPECT_EQ(&cancel, request.cancelled);
+    }
+}
+
+TEST_F(Fetcher, FollowsRedirectsOnlyToHttpAndHttps) {
+    // Followed, each would send an HTTP request to that server's port.
+    const char* cases[][2] = {{"gopher://h:70/1x", "gopher"},
+                              {"FTP://h/f", "FTP"},
+                              {"dict://h:2628/d:x", "dict"},
+                              {"mailto:a@h", "mailto"}};
+    for (auto [location, scheme] : cases) {
+        scripted.requests.clear();
+        Answer(302, std::string("Location: ") + location);
+        EXPECT_EQ(2, connect.RequestPage("http://h/", "", ""));
+        EXPECT_EQ(1u, scripted.requests.size());
+        EXPECT_EQ(std::string("h/\r\nThe answer sends the request on to an address that is "
+                              "neither http nor https: ") +
+                      scheme,
+                  connect.m_strError);
     }
 }
 
@@ -143,13 +235,14 @@ TEST_F(Fetcher, ReportsFailuresWithTheAddressAndCutsAHugeBody) {
     EXPECT_EQ(0u, fetcher.m_strError.find("127.0.0.1" + object + "\r\n"));
     EXPECT_EQ("http://127.0.0.1" + object, fetcher.m_strFinalUrl);
 
-    // 100-byte lines; the cap falls 16 bytes into a line, which is dropped.
-    std::string line = std::string(99, 'x') + "\n";
+    // 1000-byte lines; the cap falls 216 bytes into a line, which is dropped.
+    std::string line = std::string(999, 'x') + "\n";
     std::string body;
-    for (size_t i = 0; i < platform::CurlHttpClient::kMaxBodyBytes / 100 + 10000; ++i) {
+    for (size_t i = 0; i < platform::CurlHttpClient::kMaxBodyBytes / 1000 + 1000; ++i) {
         body += line;
     }
-    TestHttpServer server({HttpReply("200 OK", "", "kept"), HttpReply("200 OK", "", body)});
+    TestHttpServer server({HttpReply("200 OK", "", "kept"), HttpReply("200 OK", "", body),
+                           HttpReply("200 OK", "", std::string(100000, '\n'))});
     ASSERT_EQ(0, fetcher.RequestPage("http://" + server.Host() + "/", "", ""));
     // A "#" that opens the address does not cut it, and no host is found.
     EXPECT_EQ(2, fetcher.RequestPage("#top", "", ""));
@@ -163,10 +256,66 @@ TEST_F(Fetcher, ReportsFailuresWithTheAddressAndCutsAHugeBody) {
         EXPECT_EQ(2, fetcher.RequestPage(bad, "", "")) << bad;
     }
     EXPECT_EQ(2, fetcher.RequestPage("http://" + server.Host() + "/huge", "", ""));
-    ASSERT_EQ(platform::CurlHttpClient::kMaxBodyBytes / 100, fetcher.m_arrLines.size());
+    ASSERT_EQ(platform::CurlHttpClient::kMaxBodyBytes / 1000, fetcher.m_arrLines.size());
     EXPECT_EQ(line + "\r\n", fetcher.m_arrLines.back());
     EXPECT_EQ("127.0.0.1/huge\r\nThe answer is longer than 16 MiB; it was cut there.",
               fetcher.m_strError);
+    EXPECT_EQ(2, fetcher.RequestPage("http://" + server.Host() + "/lines", "", ""));
+    EXPECT_EQ(Lines(PageLineSplitter::kMaxLines, "\n\r\n"), fetcher.m_arrLines);
+    EXPECT_EQ("127.0.0.1/lines\r\nThe answer has more than 65536 lines; it was cut there.",
+              fetcher.m_strError);
+}
+
+TEST_F(Fetcher, DeadlineAndCancelEndAnExchangeTheServerDragsOut) {
+    // ms between the server's bytes, the deadline and the cancel in ms from the start (0: none)
+    const std::tuple<int, int, int, std::string> cases[] = {
+        {300, 1000, 0, "The answer did not come within the time allowed."},  // a byte each 300 ms
+        {5000, 0, 300, "The request was cancelled."},                        // nothing flows
+    };
+    for (auto [pauseMs, deadlineMs, cancelMs, message] : cases) {
+        TestHttpServer server({HttpReply("200 OK", "", std::string(100, 'x'))}, pauseMs);
+        std::atomic<bool> cancel{false};
+        auto start = steady_clock::now();
+        fetcher.m_cancelled = &cancel;
+        fetcher.m_deadline = deadlineMs > 0 ? start + std::chrono::milliseconds(deadlineMs)
+                                            : steady_clock::time_point{};
+        std::thread player([&cancel, cancelMs] {
+            if (cancelMs > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(cancelMs));
+                cancel = true;
+            }
+        });
+        EXPECT_EQ(2, fetcher.RequestPage("http://" + server.Host() + "/slow", "", ""));
+        auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(steady_clock::now() - start);
+        player.join();
+        EXPECT_EQ("127.0.0.1/slow\r\n" + message, fetcher.m_strError);
+        // Within a fifth of a second of the time set, though the server never stops.
+        EXPECT_GE(took.count(), deadlineMs + cancelMs);
+        EXPECT_LT(took.count(), deadlineMs + cancelMs + 200) << message;
+    }
+}
+
+TEST_F(Fetcher, FollowsARedirectToHttpsAndRefusesACertificateNotForTheHost) {
+    TestTlsServer tls(TLS_SERVER_SCRIPT);
+    ASSERT_NE(0, tls.otherNamePort) << "this needs python3 and openssl";
+    platform::CurlHttpClient trusting(tls.caFile);
+    CKelHttpConnect secure(trusting, dialogs);
+    std::string address = "https://127.0.0.1:" + std::to_string(tls.port);
+    TestHttpServer server({HttpReply("302 Found", "Location: " + address + "/p?q=1\r\n", "")});
+    EXPECT_EQ(0, secure.RequestPage("http://" + server.Host() + "/", "", ""));
+    EXPECT_EQ(Lines({"secure /p?q=1\n\r\n"}), secure.m_arrLines);
+    EXPECT_EQ("https://127.0.0.1/p?q=1", secure.m_strFinalUrl);
+    // fetcher, address, what the error names
+    const std::tuple<CKelHttpConnect*, std::string, std::string> refused[] = {
+        {&secure, "https://127.0.0.1:" + std::to_string(tls.otherNamePort),
+         "certificate subject name"},
+        {&fetcher, address, "certificate problem"},  // the test's authority is not the system's
+    };
+    for (const auto& [connection, url, text] : refused) {
+        EXPECT_EQ(2, connection->RequestPage(url, "", ""));
+        EXPECT_NE(std::string::npos, connection->m_strError.find(text)) << connection->m_strError;
+    }
 }
 
 TEST(PageLines, SplitAtLineFeedsPieceSizeAndClosedTags) {
@@ -186,7 +335,20 @@ TEST(PageLines, SplitAtLineFeedsPieceSizeAndClosedTags) {
 }
 
 TEST(ReadScoreAnswer, TakesTheTextAfterAStartMarkerInsideItsLine) {
+    // A screen reader reads the answer: 2,000 characters and 20 lines at most, "<P>" counting.
+    std::string kana, twenty;
+    for (int i = 0; i < 2100; ++i) {
+        kana += "\xE3\x81\x82";
+    }
+    Lines paragraphs(16, "a<P>b");
+    paragraphs[0] = "<DATA_START>";
+    for (int i = 0; i < 10; ++i) {
+        twenty += "a\nb\r\n";
+    }
     const std::pair<Lines, std::string> cases[] = {
+        {{"<DATA_START>", kana}, kana.substr(0, 3 * 2000)},
+        {{"<DATA_START>", std::string(1998, 'x'), "y"}, std::string(1998, 'x') + "\r\n"},
+        {paragraphs, twenty},
         // A line with both markers starts; a repeated start adds nothing.
         {{"<DATA_START DATA_END>", "one", "<DATA_START>", "two"}, "one\r\ntwo\r\n"},
         {{"DATA_START", "text", "<DATA_END>"}, "Err"},
@@ -203,14 +365,35 @@ TEST(SendScore, AsksTheRankingHostAndReadsItsAnswer) {
     setenv("ZANKORUC_RANKING_HOST", "rank.example:81", 1);
     fakes.http.response.received = true;
     fakes.http.response.body = "<!-- DATA_START -->\n\tNo.5<P><P>Hi \n \nlast\n<!-- DATA_END -->x";
+    auto start = steady_clock::now();
     EXPECT_EQ("No.5\n\nHi\r\nlast\r\n", SendScore(fakes.http, fakes.dialogs, "J", "A", 2, 3));
     EXPECT_EQ(
         "http://rank.example:81/game/zankoru/GameSet.asp?aria=J&name=A&mode=0&level=2&score=3",
         fakes.http.requests.back().url);
+    // The player is held 20 s at most, whatever the server does.
+    EXPECT_LE(start + 20s, fakes.http.requests.back().deadline);
+    EXPECT_GE(steady_clock::now() + 20s, fakes.http.requests.back().deadline);
     fakes.http.response.received = false;
     EXPECT_EQ("Err", SendScore(fakes.http, fakes.dialogs, "Japan", "A", 1, 0));
     setenv("ZANKORUC_RANKING_HOST", "", 1);
     EXPECT_EQ(EXPECTED_RANKING_HOST, RankingHost());  // an empty setting is none
+}
+
+TEST_F(Fetcher, ScoreGoesOutWithTheAreaAndTheNameEncoded) {
+    // area, name, their part of the request line
+    const char* cases[][3] = {
+        {"Japan", "Tom&score=0", "aria=Japan&name=Tom%26score%3D0"},  // no score of its own
+        {"Papua New Guinea", "No#1", "aria=Papua%20New%20Guinea&name=No%231"},  // not cut at "#"
+        {"", "50% +\xC3\xA9~/?", "aria=&name=50%25%20%2B%C3%A9~%2F%3F"},
+    };
+    for (auto [aria, name, query] : cases) {
+        TestHttpServer server({HttpReply("200 OK", "", "")});
+        setenv("ZANKORUC_RANKING_HOST", server.Host().c_str(), 1);
+        SendScore(http, dialogs, aria, name, 2, 3);
+        std::string object = "/game/zankoru/GameSet.asp?" + std::string(query);
+        EXPECT_EQ(Lines({Get(server, object + "&mode=0&level=2&score=3")}), server.Requests());
+    }
+    unsetenv("ZANKORUC_RANKING_HOST");
 }
 
 }  // namespace

@@ -1,10 +1,17 @@
 #pragma once
-// Serves the scripted replies in turn on 127.0.0.1, one a connection, keeping the requests.
+// Serves the scripted replies in turn on 127.0.0.1, one a connection, keeping the requests;
+// runs tls_server.py for https.
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,7 +20,8 @@
 
 class TestHttpServer {
   public:
-    explicit TestHttpServer(std::vector<std::string> replies) {
+    // pauseMs: when not 0, each byte of a reply goes after that pause, until the client hangs up.
+    explicit TestHttpServer(std::vector<std::string> replies, int pauseMs = 0) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -25,7 +33,7 @@ class TestHttpServer {
         setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         setsockopt(listener, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
         listen(listener, 8);
-        thread = std::thread([this, replies] {
+        thread = std::thread([this, replies, pauseMs] {
             int fd;
             for (size_t i = 0; i < replies.size() && (fd = accept(listener, nullptr, nullptr)) >= 0;
                  ++i) {
@@ -44,7 +52,15 @@ class TestHttpServer {
                 requests.push_back(request);
                 // Blocks until all is sent, unless the client stops reading (a body past its
                 // limit).
-                send(fd, replies[i].data(), replies[i].size(), MSG_NOSIGNAL);
+                pollfd hangUp{fd, POLLIN, 0};
+                if (pauseMs == 0) {
+                    send(fd, replies[i].data(), replies[i].size(), MSG_NOSIGNAL);
+                }
+                for (size_t at = 0;
+                     pauseMs > 0 && at < replies[i].size() && poll(&hangUp, 1, pauseMs) == 0 &&
+                     send(fd, &replies[i][at], 1, MSG_NOSIGNAL) == 1;
+                     ++at) {
+                }
                 close(fd);
             }
         });
@@ -68,6 +84,49 @@ class TestHttpServer {
     int port = 0;
     std::vector<std::string> requests;
     std::thread thread;
+};
+
+// tls_server.py (the path given) as a child process, stopped when this goes.
+class TestTlsServer {
+  public:
+    explicit TestTlsServer(const char* script) {
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script), nullptr};
+        if (posix_spawnp(&child, "python3", &actions, nullptr, argv, environ) != 0) {
+            child = 0;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(out[1]);
+        input = in[1];
+        // One line: the authority's file and the two ports.
+        FILE* output = fdopen(out[0], "r");
+        char line[4096] = {};
+        if (fgets(line, sizeof line, output) != nullptr) {
+            std::istringstream(line) >> caFile >> port >> otherNamePort;
+        }
+        fclose(output);
+    }
+    ~TestTlsServer() {
+        close(input);  // its cue to stop
+        if (child > 0) {
+            waitpid(child, nullptr, 0);
+        }
+    }
+    std::string caFile;
+    int port = 0;           // a certificate for 127.0.0.1
+    int otherNamePort = 0;  // a certificate for another name
+
+  private:
+    pid_t child = 0;
+    int input = -1;
 };
 
 inline std::string HttpReply(const std::string& status, const std::string& lines,

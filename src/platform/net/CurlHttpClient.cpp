@@ -3,12 +3,22 @@
 #include <curl/curl.h>
 #include <strings.h>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <utility>
 
 namespace platform {
 namespace {
 
-constexpr long kConnectTimeoutMs = 30000;
+constexpr long kConnectTimeoutMs = 10000;
+// How long one wait for the network lasts before the cancel flag and the
+// deadline are looked at again. (curl_easy_perform looks at its progress
+// callback only about once a second while no data flows; the player's
+// Cancel should act at once.)
+constexpr int kWaitMs = 50;
+const char kCancelledMessage[] = "The request was cancelled.";
+const char kDeadlineMessage[] = "The answer did not come within the time allowed.";
 // Longest stretch without any data once connected.
 constexpr long kNoDataSeconds = 30;
 // Header lines beyond this are not a page the game wants.
@@ -47,7 +57,56 @@ size_t OnBody(char* data, size_t size, size_t count, void* target) {
     return length;
 }
 
+// Runs the transfer in short waits, looking at the request's cancel flag and
+// deadline between them. Returns curl's result; `stopped` is set instead when
+// the flag or the deadline ended the transfer.
+CURLcode Transfer(CURL* curl, const HttpRequest& request, std::string& stopped) {
+    CURLM* multi = curl_multi_init();
+    if (multi == nullptr) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    curl_multi_add_handle(multi, curl);
+    bool hasDeadline = request.deadline != std::chrono::steady_clock::time_point{};
+    CURLcode result = CURLE_GOT_NOTHING;
+    for (;;) {
+        if (request.cancelled != nullptr && request.cancelled->load()) {
+            stopped = kCancelledMessage;
+            break;
+        }
+        auto left = request.deadline - std::chrono::steady_clock::now();
+        if (hasDeadline && left <= std::chrono::steady_clock::duration::zero()) {
+            stopped = kDeadlineMessage;
+            break;
+        }
+        int running = 0;
+        CURLMcode code = curl_multi_perform(multi, &running);
+        if (code != CURLM_OK) {
+            stopped = curl_multi_strerror(code);
+            break;
+        }
+        if (running == 0) {
+            int queued = 0;
+            CURLMsg* message = curl_multi_info_read(multi, &queued);
+            if (message != nullptr && message->msg == CURLMSG_DONE) {
+                result = message->data.result;
+            }
+            break;
+        }
+        int wait = kWaitMs;
+        if (hasDeadline) {
+            auto leftMs = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+            wait = static_cast<int>(std::min<decltype(leftMs)>(wait, leftMs));
+        }
+        curl_multi_poll(multi, nullptr, 0, wait, nullptr);
+    }
+    curl_multi_remove_handle(multi, curl);
+    curl_multi_cleanup(multi);
+    return result;
+}
+
 }  // namespace
+
+CurlHttpClient::CurlHttpClient(std::string caFile) : caFile(std::move(caFile)) {}
 
 HttpResponse CurlHttpClient::Send(const HttpRequest& request) {
     static std::once_flag initOnce;
@@ -77,6 +136,9 @@ HttpResponse CurlHttpClient::Send(const HttpRequest& request) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.empty()) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
+    }
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -101,8 +163,11 @@ HttpResponse CurlHttpClient::Send(const HttpRequest& request) {
         curl_easy_setopt(curl, CURLOPT_PASSWORD, request.password.c_str());
     }
 
-    CURLcode result = curl_easy_perform(curl);
-    if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && response.bodyCut)) {
+    std::string stopped;
+    CURLcode result = Transfer(curl, request, stopped);
+    if (!stopped.empty()) {
+        response.error = stopped;
+    } else if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && response.bodyCut)) {
         long code = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
         response.status = static_cast<int>(code);

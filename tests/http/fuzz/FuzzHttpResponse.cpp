@@ -22,9 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     UrlParts parts;
     CHECK(!CrackUrl(location, parts) || (parts.port > 0 && parts.object[0] == '/'));
     CHECK(HasScheme(location) || ResolveRelativeObject("/d/p?q", location)[0] == '/');
-    std::vector<std::string> cookies;
-    MergeSetCookies(headers, cookies);
-    CHECK(CookieHeaderLine(cookies).find('\n') == CookieHeaderLine(cookies).size() - 1);
+    std::vector<RedirectCookie> cookies;
+    MergeSetCookies(headers, "h", 80, cookies);
+    MergeSetCookies(headers, "h", 81, cookies);
+    std::string line = CookieHeaderLine(cookies, "H", 80, true);
+    CHECK(line.empty() || line.find('\n') == line.size() - 1);
+    CHECK(cookies.size() <= kMaxCookies && line.size() <= kMaxCookieBytes + 8);
 
     // The block size changes nothing; without NUL bytes only the CRs are lost.
     std::vector<std::string> lines =
