@@ -1,6 +1,9 @@
 #include "ranking/SendScore.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "http/CKelHttpConnect.h"
 #include "http/HttpText.h"
@@ -39,6 +42,69 @@ std::string WithParagraphBreaks(const std::string& line) {
         text += "\n";
         start = at + 3;
     }
+}
+
+void AppendUtf8(std::string& text, unsigned long code) {
+    if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | (code >> 6));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        text += static_cast<char>(0xE0 | (code >> 12));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (code >> 18));
+        text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The answer is HTML: a server escapes a name such as "Tom & Jerry" or
+// "<b>" so that a browser shows it as text. The message box shows text, so
+// the escapes the server can use become their characters again. Anything
+// else that looks like an escape stays as it is.
+std::string DecodeCharacterReferences(const std::string& line) {
+    static const std::pair<const char*, char> kNamed[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string text;
+    for (size_t i = 0; i < line.size();) {
+        if (line[i] != '&') {
+            text += line[i++];
+            continue;
+        }
+        bool decoded = false;
+        for (const auto& [name, character] : kNamed) {
+            if (line.compare(i, std::char_traits<char>::length(name), name) == 0) {
+                text += character;
+                i += std::char_traits<char>::length(name);
+                decoded = true;
+                break;
+            }
+        }
+        if (!decoded && line.compare(i, 2, "&#") == 0) {
+            bool hex = i + 2 < line.size() && (line[i + 2] == 'x' || line[i + 2] == 'X');
+            size_t digits = i + (hex ? 3 : 2);
+            size_t end = line.find(';', digits);
+            if (end != std::string::npos && end > digits && end - digits <= 6) {
+                std::string number = line.substr(digits, end - digits);
+                char* rest = nullptr;
+                unsigned long code = std::strtoul(number.c_str(), &rest, hex ? 16 : 10);
+                bool valid = *rest == '\0' && number.find_first_of("+- ") == std::string::npos;
+                if (valid && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
+                    AppendUtf8(text, code);
+                    i = end + 1;
+                    decoded = true;
+                }
+            }
+        }
+        if (!decoded) {
+            text += line[i++];
+        }
+    }
+    return text;
 }
 
 // The text up to kMaxAnswerCharacters characters and kMaxAnswerLines line
@@ -84,7 +150,7 @@ std::string ReadScoreAnswer(const std::vector<std::string>& pageLines) {
         if (!started) {
             continue;
         }
-        std::string text = WithParagraphBreaks(TrimBlanks(line));
+        std::string text = DecodeCharacterReferences(WithParagraphBreaks(TrimBlanks(line)));
         if (!text.empty()) {
             result += text + "\r\n";
         }

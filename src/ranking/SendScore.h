@@ -17,7 +17,8 @@ std::string ScoreAddress(const std::string& host, const std::string& aria, const
 
 // The text between the line holding "DATA_START" and the line holding
 // "DATA_END" (each marker after the line's first character): every line
-// trimmed, "<P>" turned into "\n", empty lines dropped, each kept line
+// trimmed, "<P>" turned into "\n", HTML character references (&amp; &lt; &gt;
+// &quot; &apos; &#N; &#xH;) turned into their characters, empty lines dropped, each kept line
 // followed by "\r\n", the whole cut after 2,000 characters or 20 lines ("\n"),
 // never inside a UTF-8 character. "Err" when that leaves nothing.
 std::string ReadScoreAnswer(const std::vector<std::string>& pageLines);

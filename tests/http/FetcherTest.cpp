@@ -354,6 +354,10 @@ TEST(ReadScoreAnswer, TakesTheTextAfterAStartMarkerInsideItsLine) {
         {{"DATA_START", "text", "<DATA_END>"}, "Err"},
         {{"<DATA_END>", "<DATA_START>", "text"}, "Err"},
         {{" DATA_START", "  \t\r\n", " DATA_END"}, "Err"},
+        // The server escapes names as HTML; the box shows them as typed.
+        {{"<DATA_START>",
+          "Tom &amp; &lt;P&gt; &#8220;&#x5263;&#39;&quot;&amp;amp; &bogus; &#xD800; &#12"},
+         "Tom & <P> \xE2\x80\x9C\xE5\x89\xA3'\"&amp; &bogus; &#xD800; &#12\r\n"},
     };
     for (const auto& [page, text] : cases) {
         EXPECT_EQ(text, ReadScoreAnswer(page)) << page[0];
