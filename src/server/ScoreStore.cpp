@@ -18,11 +18,11 @@ bool StartsWith(const std::string& text, const char* prefix) {
 
 }  // namespace
 
-std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& spec) {
-    if (StartsWith(spec, "postgresql://") || StartsWith(spec, "postgres://")) {
-        return OpenPostgresScoreStore(spec);
+std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database) {
+    if (StartsWith(database, "postgresql://") || StartsWith(database, "postgres://")) {
+        return OpenPostgresScoreStore(database);
     }
-    std::string path = StartsWith(spec, "sqlite:") ? spec.substr(7) : spec;
+    std::string path = StartsWith(database, "sqlite:") ? database.substr(7) : database;
     if (path.empty()) {
         throw StoreError("No ranking database given: name a SQLite file or a PostgreSQL URI.");
     }

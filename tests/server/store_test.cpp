@@ -44,10 +44,10 @@ NewScore Score(int level, int hits, const std::string& name = "", const std::str
     return score;
 }
 
-// The message of the StoreError opening `spec` throws, or "" when it opens.
-std::string OpenError(const std::string& spec) {
+// The message of the StoreError opening `address` throws, or "" when it opens.
+std::string OpenError(const std::string& address) {
     try {
-        server::OpenScoreStore(spec);
+        server::OpenScoreStore(address);
     } catch (const StoreError& error) {
         return error.what();
     }
@@ -93,7 +93,7 @@ class ScratchDatabase {
   public:
     virtual ~ScratchDatabase() = default;
     // What OpenScoreStore is given.
-    virtual std::string Spec() const = 0;
+    virtual std::string Address() const = 0;
     // How messages name it.
     virtual std::string Name() const = 0;
     // Runs one statement; the first column of the first row, or "".
@@ -106,7 +106,7 @@ class ScratchDatabase {
 
 class SqliteScratch : public ScratchDatabase {
   public:
-    std::string Spec() const override { return "sqlite:" + File().string(); }
+    std::string Address() const override { return "sqlite:" + File().string(); }
     std::string Name() const override { return File().string(); }
     fs::path File() const { return m_folder.path / "ranking.sqlite3"; }
 
@@ -206,9 +206,9 @@ class PostgresScratch : public ScratchDatabase {
     ~PostgresScratch() override {
         PgQuery(m_serverUri, "DROP DATABASE IF EXISTS " + m_database + " WITH (FORCE)");
     }
-    std::string Spec() const override { return WithDatabase(m_serverUri, m_database); }
+    std::string Address() const override { return WithDatabase(m_serverUri, m_database); }
     std::string Name() const override { return m_database; }
-    std::string Query(const std::string& sql) override { return PgQuery(Spec(), sql); }
+    std::string Query(const std::string& sql) override { return PgQuery(Address(), sql); }
     std::string SchemaFingerprint() override {
         return Query(
                    "SELECT string_agg(relname || '=' || oid, ',' ORDER BY relname) FROM pg_class"
@@ -243,7 +243,7 @@ class StoreTest : public testing::TestWithParam<std::string> {
         }
     }
 
-    std::unique_ptr<ScoreStore> Open() { return server::OpenScoreStore(m_db->Spec()); }
+    std::unique_ptr<ScoreStore> Open() { return server::OpenScoreStore(m_db->Address()); }
 
     std::unique_ptr<ScratchDatabase> m_db;
 };
@@ -406,7 +406,7 @@ TEST_P(StoreTest, ReopeningKeepsScoresCountsAndSchema) {
 TEST_P(StoreTest, SchemaOfANewerServerIsRefused) {
     Open()->Add(Score(1, 1, "kept"));
     m_db->Query("UPDATE ranking_schema SET version = version + 1");
-    std::string error = OpenError(m_db->Spec());
+    std::string error = OpenError(m_db->Address());
     EXPECT_NE(error.find("newer"), std::string::npos) << error;
     EXPECT_NE(error.find(m_db->Name()), std::string::npos) << error;
     EXPECT_EQ(m_db->Query("SELECT name FROM scores"), "kept");
@@ -602,8 +602,8 @@ TEST(PostgresServer, SessionsClosedByTheServerAreOpenedAgain) {
         return;
     }
     PostgresScratch db(uri);
-    auto reader = server::OpenScoreStore(db.Spec());
-    auto writer = server::OpenScoreStore(db.Spec());
+    auto reader = server::OpenScoreStore(db.Address());
+    auto writer = server::OpenScoreStore(db.Address());
     writer->Add(Score(1, 5));
     reader->Top(1, 10, "");
 
