@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
     libgtkmm-3.0-dev libsdl2-dev libcurl4-openssl-dev
-    libmicrohttpd-dev libsqlite3-dev libpq-dev
+    libmicrohttpd-dev libsqlite3-dev libpq-dev postgresql
     libespeak-ng-dev espeak-ng-data librsvg2-common fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool

@@ -67,13 +67,13 @@ class ScoreStore {
     virtual bool Ping() = 0;
 };
 
-// Opens the database named by `spec` and brings its schema up to date:
+// Opens the database named by `database` and brings its schema up to date:
 //   "sqlite:PATH" or a bare path  - a SQLite file, created when missing;
 //   "postgresql://..." or "postgres://..." - a PostgreSQL connection URI.
 // Throws StoreError naming the file or server when it cannot be opened, is
 // not a ranking database, or is newer than this program. It never
 // overwrites or truncates a file it cannot read.
-std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& spec);
+std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database);
 
 // "$XDG_DATA_HOME/zankoruc/ranking.sqlite3" (XDG_DATA_HOME defaulting to
 // ~/.local/share), the folder created when missing.
