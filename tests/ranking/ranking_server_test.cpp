@@ -14,6 +14,7 @@
 
 #include "FakeServices.h"
 #include "RankingServerProcess.h"
+#include "http/HttpText.h"
 #include "platform/net/CurlHttpClient.h"
 #include "ranking/SendScore.h"
 #include "server/ScoreStore.h"
@@ -155,6 +156,40 @@ TEST(RankingServer, RefusesADatabaseItCannotUseAndLeavesItAlone) {
             << server.ErrorText();
         EXPECT_EQ(ReadFile(c.file), before) << c.file;
     }
+}
+
+// Two servers on one PostgreSQL, as a community hosts the ranking on
+// several machines: a score sent to one is on the other's page, although
+// each serves its page from a cache.
+TEST(RankingServer, TwoServersOnOnePostgresShareTheRanking) {
+    const char* uriFile = std::getenv("ZANKORUC_TEST_POSTGRES_URI_FILE");
+    std::string uri = uriFile ? TrimBlanks(ReadFile(uriFile)) : "";
+    ASSERT_FALSE(uri.empty()) << "no throwaway PostgreSQL (ZANKORUC_TEST_POSTGRES_URI_FILE)";
+    RankingServerProcess first({uri});
+    RankingServerProcess second({uri});
+    ASSERT_TRUE(first.started() && second.started()) << first.ErrorText() << second.ErrorText();
+
+    platform::CurlHttpClient http;
+    auto page = [&](const RankingServerProcess& server) {
+        platform::HttpRequest request;
+        request.url = "http://" + server.host() + "/game/zankoru/GameResult.asp";
+        return http.Send(request).body;
+    };
+    std::string name = "Shared" + std::to_string(getpid());
+    EXPECT_EQ(page(second).find(name), std::string::npos);  // cached before the score exists
+    EXPECT_GT(RankIn(Send(first, "Japan", name, 1, 3)).first, 0);
+    // The other server hears of the write through the database within
+    // milliseconds; a second is plenty.
+    bool seen = false;
+    for (int i = 0; i < 50 && !seen; ++i) {
+        seen = page(second).find(name) != std::string::npos;
+        if (!seen) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    EXPECT_TRUE(seen) << "the score sent to one server is not on the other's page";
+    EXPECT_EQ(first.Stop(SIGTERM), 0);
+    EXPECT_EQ(second.Stop(SIGINT), 0);
 }
 
 }  // namespace
