@@ -1,0 +1,102 @@
+#include "server/RankingPage.h"
+
+#include "server/Listing.h"
+#include "server/PageText.h"
+
+namespace server {
+
+namespace {
+
+const char kRankingPath[] = "/game/zankoru/GameResult.asp";
+
+// Light grey on near black: contrast above 15:1, the captions and borders
+// still above 7:1 where they carry text.
+const char kStyle[] =
+    ":root{color-scheme:dark}"
+    "body{margin:0 auto;max-width:50rem;padding:1rem;background:#121212;color:#eeeeee;"
+    "font:1rem/1.5 system-ui,sans-serif}"
+    "a{color:#9ccaff}"
+    "table{border-collapse:collapse;width:100%;margin-bottom:1.5rem}"
+    "caption{text-align:left;padding:.25rem 0;color:#d0d0d0}"
+    "th,td{text-align:left;padding:.25rem .5rem;border-bottom:1px solid #5a5a5a}"
+    "th{background:#242424}"
+    ".n{text-align:right;font-variant-numeric:tabular-nums}";
+
+std::string Head(const std::string& title) {
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
+           title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<main>\n";
+}
+
+const char kTail[] = "</main>\n</body>\n</html>\n";
+
+std::string Row(int64_t rank, const StoredScore& score) {
+    std::string date = UtcTimestamp(score.createdAt);
+    return "<tr><td class=\"n\">" + std::to_string(rank) + "</td><td>" +
+           HtmlEscape(ShownName(score.name)) + "</td><td>" +
+           HtmlEscape(score.area.empty() ? "-" : score.area) + "</td><td class=\"n\">" +
+           std::to_string(score.hits) + "</td><td><time datetime=\"" + date + "\">" + date +
+           "</time></td></tr>\n";
+}
+
+std::string Section(const LevelScores& level, const std::string& area) {
+    std::string name = LevelName(level.level);
+    std::string id = "level-" + std::to_string(level.level);
+    std::string html =
+        "<section aria-labelledby=\"" + id + "\">\n<h2 id=\"" + id + "\">" + name + "</h2>\n";
+    if (level.scores.empty()) {
+        return html + "<p>No scores yet.</p>\n</section>\n";
+    }
+    std::string where = area.empty() ? "" : ", " + HtmlEscape(area);
+    html += "<table>\n<caption>" + name + where +
+            ": fewest hits first</caption>\n<thead><tr><th scope=\"col\">Rank</th>"
+            "<th scope=\"col\">Name</th><th scope=\"col\">Area</th>"
+            "<th scope=\"col\" class=\"n\">Hits</th><th scope=\"col\">Date</th></tr></thead>\n"
+            "<tbody>\n";
+    std::vector<int64_t> ranks = SharedRanks(level.scores);
+    for (size_t i = 0; i < level.scores.size(); ++i) {
+        html += Row(ranks[i], level.scores[i]);
+    }
+    return html + "</tbody>\n</table>\n</section>\n";
+}
+
+}  // namespace
+
+std::string RankingPage(const std::vector<LevelScores>& levels, const std::string& area) {
+    std::string title = area.empty() ? "ZankoruC ranking" : "ZankoruC ranking: " + HtmlEscape(area);
+    std::string html = Head(title) + "<h1>" + title + "</h1>\n" + "<p>The best " +
+                       std::to_string(kMaxListed) +
+                       " of each level, fewest hits taken first; equal hits share a rank. "
+                       "Dates are UTC.</p>\n";
+    for (const LevelScores& level : levels) {
+        html += Section(level, area);
+    }
+    if (levels.size() == 1 || !area.empty()) {
+        html += "<p><a href=\"" + std::string(kRankingPath) + "\">Every level and area</a></p>\n";
+    }
+    return html + kTail;
+}
+
+std::string MessagePage(const std::string& heading, const std::string& sentence) {
+    return Head(heading) + "<h1>" + heading + "</h1>\n<p>" + sentence + "</p>\n<p><a href=\"" +
+           kRankingPath + "\">The ranking</a></p>\n" + kTail;
+}
+
+std::string ScoresJson(const LevelScores& level) {
+    std::string json = "{\"level\":" + std::to_string(level.level) + ",\"scores\":[";
+    std::vector<int64_t> ranks = SharedRanks(level.scores);
+    for (size_t i = 0; i < level.scores.size(); ++i) {
+        const StoredScore& score = level.scores[i];
+        json += std::string(i > 0 ? "," : "") + "{\"rank\":" + std::to_string(ranks[i]) +
+                ",\"name\":" + JsonQuote(score.name) + ",\"area\":" + JsonQuote(score.area) +
+                ",\"hits\":" + std::to_string(score.hits) +
+                ",\"date\":" + JsonQuote(UtcTimestamp(score.createdAt)) + "}";
+    }
+    return json + "]}";
+}
+
+std::string ErrorJson(const std::string& sentence) {
+    return "{\"error\":" + JsonQuote(sentence) + "}";
+}
+
+}  // namespace server
