@@ -16,9 +16,12 @@ const char kStyle[] =
     "body{margin:0 auto;max-width:50rem;padding:1rem;background:#121212;color:#eeeeee;"
     "font:1rem/1.5 system-ui,sans-serif}"
     "a{color:#9ccaff}"
-    "table{border-collapse:collapse;width:100%;margin-bottom:1.5rem}"
+    // Fixed columns: the three levels' tables line up.
+    "table{border-collapse:collapse;width:100%;margin-bottom:1.5rem;table-layout:fixed}"
+    "th:nth-child(1),th:nth-child(4){width:4.5rem}th:nth-child(5){width:12.5rem}"
     "caption{text-align:left;padding:.25rem 0;color:#d0d0d0}"
-    "th,td{text-align:left;padding:.25rem .5rem;border-bottom:1px solid #5a5a5a}"
+    "th,td{text-align:left;padding:.25rem .5rem;border-bottom:1px solid #5a5a5a;"
+    "overflow-wrap:anywhere}"
     "th{background:#242424}"
     ".n{text-align:right;font-variant-numeric:tabular-nums}";
 
@@ -44,15 +47,17 @@ std::string Section(const LevelScores& level, const std::string& area) {
     std::string id = "level-" + std::to_string(level.level);
     std::string html =
         "<section aria-labelledby=\"" + id + "\">\n<h2 id=\"" + id + "\">" + name + "</h2>\n";
-    if (level.scores.empty()) {
-        return html + "<p>No scores yet.</p>\n</section>\n";
-    }
     std::string where = area.empty() ? "" : ", " + HtmlEscape(area);
     html += "<table>\n<caption>" + name + where +
-            ": fewest hits first</caption>\n<thead><tr><th scope=\"col\">Rank</th>"
+            ": fewest hits first</caption>\n<thead><tr><th scope=\"col\" class=\"n\">Rank</th>"
             "<th scope=\"col\">Name</th><th scope=\"col\">Area</th>"
             "<th scope=\"col\" class=\"n\">Hits</th><th scope=\"col\">Date</th></tr></thead>\n"
             "<tbody>\n";
+    // An empty level keeps its table, with one row saying so: every level
+    // reads alike to a screen reader.
+    if (level.scores.empty()) {
+        html += "<tr><td colspan=\"5\">No scores yet.</td></tr>\n";
+    }
     std::vector<int64_t> ranks = SharedRanks(level.scores);
     for (size_t i = 0; i < level.scores.size(); ++i) {
         html += Row(ranks[i], level.scores[i]);

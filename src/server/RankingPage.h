@@ -16,7 +16,7 @@ struct LevelScores {
 };
 
 // One section a level, in the order given, each with a table of rank, name,
-// area, hits and date; "No scores yet." for a level without entries.
+// area, hits and date; a row "No scores yet." for a level without entries.
 // `area` non-empty: the page says it lists that area only.
 std::string RankingPage(const std::vector<LevelScores>& levels, const std::string& area);
 
