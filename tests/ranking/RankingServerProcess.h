@@ -18,20 +18,16 @@
 
 class RankingServerProcess {
   public:
-    struct Options {
-        std::string database;
-        std::vector<std::string> extraArguments;
-        // Run under this user's id (root only), to see a file it cannot write.
-        std::optional<std::string> user;
-    };
-
-    // Starts the program and waits up to 10 s for its "listening on" line.
-    // started() is false when it exited first; exitStatus and errorText
-    // then say why.
-    explicit RankingServerProcess(const Options& options) {
+    // Starts the program on `database` and waits up to 10 s for its
+    // "listening on" line. started() is false when it exited first;
+    // exitStatus and ErrorText() then say why. `user`: run under that
+    // account's id (root only), to meet a file it cannot write.
+    explicit RankingServerProcess(const std::string& database,
+                                  const std::vector<std::string>& extraArguments = {},
+                                  const std::optional<std::string>& user = std::nullopt) {
         std::vector<std::string> args = {ZANKORUC_RANKING_PROGRAM, "--listen", "127.0.0.1:0",
-                                         "--database", options.database};
-        args.insert(args.end(), options.extraArguments.begin(), options.extraArguments.end());
+                                         "--database", database};
+        args.insert(args.end(), extraArguments.begin(), extraArguments.end());
         int out[2];
         int err[2];
         if (pipe(out) != 0 || pipe(err) != 0) {
@@ -43,8 +39,8 @@ class RankingServerProcess {
             dup2(err[1], 2);
             close(out[0]);
             close(err[0]);
-            if (options.user) {
-                passwd* account = getpwnam(options.user->c_str());
+            if (user) {
+                passwd* account = getpwnam(user->c_str());
                 if (account == nullptr || setgid(account->pw_gid) != 0 ||
                     setuid(account->pw_uid) != 0) {
                     _exit(127);

@@ -59,7 +59,7 @@ TEST(RankingServer, AnswersTheRankAndKeepsScoresAcrossARestart) {
     TempFolder folder;
     std::string database = "sqlite:" + (folder.path / "ranking.sqlite3").string();
     {
-        RankingServerProcess server({database});
+        RankingServerProcess server(database);
         ASSERT_TRUE(server.started()) << server.ErrorText();
         std::string first = Send(server, "Japan", "Ann", 3, 2);
         EXPECT_EQ(RankIn(first), std::make_pair(1, 1)) << first;
@@ -75,7 +75,7 @@ TEST(RankingServer, AnswersTheRankAndKeepsScoresAcrossARestart) {
         EXPECT_NE(tricky.find("Tom&score=0#1"), std::string::npos) << tricky;
         EXPECT_EQ(server.Stop(SIGTERM), 0) << server.ErrorText();
     }
-    RankingServerProcess again({database});
+    RankingServerProcess again(database);
     ASSERT_TRUE(again.started()) << again.ErrorText();
     EXPECT_EQ(RankIn(Send(again, "Japan", "Eve", 3, 0)), std::make_pair(1, 5));
 }
@@ -85,7 +85,7 @@ TEST(RankingServer, AKillLosesNoAnsweredScoreAndHalfWritesNothing) {
     std::string database = "sqlite:" + (folder.path / "ranking.sqlite3").string();
     std::set<std::string> registered;
     {
-        RankingServerProcess server({database, {"--max-per-minute", "0"}});
+        RankingServerProcess server(database, {"--max-per-minute", "0"});
         ASSERT_TRUE(server.started()) << server.ErrorText();
         std::atomic<bool> stop = false;
         std::atomic<int> answered = 0;
@@ -149,7 +149,7 @@ TEST(RankingServer, RefusesADatabaseItCannotUseAndLeavesItAlone) {
     }
     for (const Case& c : {Case{corrupt, std::nullopt}, Case{readOnly, ordinaryUser}}) {
         std::string before = ReadFile(c.file);
-        RankingServerProcess server({"sqlite:" + c.file.string(), {}, c.user});
+        RankingServerProcess server("sqlite:" + c.file.string(), {}, c.user);
         EXPECT_FALSE(server.started()) << c.file;
         EXPECT_EQ(server.exitStatus, 1) << c.file;
         EXPECT_NE(server.ErrorText().find(c.file.string()), std::string::npos)
@@ -165,8 +165,8 @@ TEST(RankingServer, TwoServersOnOnePostgresShareTheRanking) {
     const char* uriFile = std::getenv("ZANKORUC_TEST_POSTGRES_URI_FILE");
     std::string uri = uriFile ? TrimBlanks(ReadFile(uriFile)) : "";
     ASSERT_FALSE(uri.empty()) << "no throwaway PostgreSQL (ZANKORUC_TEST_POSTGRES_URI_FILE)";
-    RankingServerProcess first({uri});
-    RankingServerProcess second({uri});
+    RankingServerProcess first(uri);
+    RankingServerProcess second(uri);
     ASSERT_TRUE(first.started() && second.started()) << first.ErrorText() << second.ErrorText();
 
     platform::CurlHttpClient http;
