@@ -1,5 +1,7 @@
 #include "app/CZankoruCDlg.h"
 
+#include <atomic>
+
 #include "platform/sys/AppName.h"
 #include "ranking/CDlgSendNet.h"
 #include "ranking/LaunchUpdater.h"
@@ -114,17 +116,20 @@ void CZankoruCDlg::OnTimer(int id) {
         if (result == GameResult::Won) {
             OfferScore();
         }
-        if (result != GameResult::None) {
+        // A close request during the offer ended the run: no menu to open.
+        if (result != GameResult::None && !runEnded) {
             SwitchScene(SceneType::Menu, 0);
         }
     }
 }
 
 // A won game: the score dialog, filled with the stored name and area. On
-// "Send" the confirmed values go into the settings (the file gets them at
-// exit), the score goes to the ranking server, and its answer is shown. The
-// game's resultCode was reset before the dialog opened, so the ticks that keep
-// coming meanwhile change nothing.
+// "Send" the confirmed values go into the settings and to the file at once (a
+// killed process keeps them too), the score goes to the ranking server on a
+// worker thread while the window stays alive, and its answer is shown unless
+// the player cancelled the wait or a close request ended it. The game's
+// resultCode was reset before the dialog opened, so the ticks that keep coming
+// meanwhile change nothing.
 void CZankoruCDlg::OfferScore() {
     CDlgSendNet dialog;
     dialog.area = settings.aria;
@@ -134,9 +139,23 @@ void CZankoruCDlg::OfferScore() {
     }
     settings.aria = dialog.area;
     settings.name = dialog.name;
-    std::string answer = SendScore(services.http, services.dialogs, settings.aria, settings.name,
-                                   gameScene->level - 1, gameScene->mistakes);
-    services.messages.Show(answer, platform::ApplicationName());
+    settings.Save();
+
+    // The worker gets copies: the scene and the settings stay the window's.
+    platform::HttpClient& http = services.http;
+    platform::Dialogs& dialogs = services.dialogs;
+    std::string aria = settings.aria;
+    std::string name = settings.name;
+    int level = gameScene->level - 1;
+    int score = gameScene->mistakes;
+    std::string answer;
+    bool answered = services.dialogs.RunWhileSending(
+        [&http, &dialogs, &aria, &name, level, score, &answer](const std::atomic<bool>& cancelled) {
+            answer = SendScore(http, dialogs, aria, name, level, score, &cancelled);
+        });
+    if (answered) {
+        services.messages.Show(answer, platform::ApplicationName());
+    }
 }
 
 void CZankoruCDlg::OnKeyUp(int virtualKey) {
@@ -163,6 +182,8 @@ void CZankoruCDlg::OnPaint(platform::Canvas& canvas, bool minimised) {
 }
 
 void CZankoruCDlg::OnCancel() {
+    // A score on its way is abandoned, so the run can end soon.
+    services.dialogs.CancelSending();
     EndDialog(kIdCancel);
 }
 

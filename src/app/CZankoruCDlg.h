@@ -46,7 +46,8 @@ class CZankoruCDlg : public SceneHost, private platform::WindowHandler {
     void OnTimer(int id);
     void OnKeyUp(int virtualKey);
     void OnPaint(platform::Canvas& canvas, bool minimised);
-    // A close request from the system: the run ends.
+    // A close request from the system: the run ends, and a score on its way
+    // is abandoned.
     void OnCancel();
     // The window goes away: the settings are saved first, then the scene.
     void OnDestroy();
@@ -59,7 +60,8 @@ class CZankoruCDlg : public SceneHost, private platform::WindowHandler {
     void CloseScene();
     // Ends the modal run with `result`.
     void EndDialog(int result);
-    // After a won game: asks name and area, sends the score, shows the answer.
+    // After a won game: asks name and area, saves them, sends the score (the
+    // window stays alive meanwhile), shows the answer.
     void OfferScore();
 
     void RequestRepaint() override;

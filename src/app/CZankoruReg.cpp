@@ -8,7 +8,7 @@ void CZankoruReg::Load() {
     name = platform::GetProfileString("", "name", "");
 }
 
+// Both values in one write: the file never holds a new area with an old name.
 void CZankoruReg::Save() {
-    platform::WriteProfileString("", "aria", aria);
-    platform::WriteProfileString("", "name", name);
+    platform::WriteProfileStrings("", {{"aria", aria}, {"name", name}});
 }

@@ -45,7 +45,8 @@ class GameWindow : public ::testing::Test {
     }
     // Up to the first item, Down `item` times and Enter in the menu, then the
     // tick that acts on it.
-    void Choose(int item) {
+    void Choose(int item) { Choose(window, item); }
+    static void Choose(CZankoruCDlg& window, int item) {
         for (int i = 0; i < 6; ++i) {
             window.OnKeyUp(platform::VK_UP);
         }
@@ -138,6 +139,62 @@ TEST_F(GameWindow, AWonGameSendsTheScoreShowsTheAnswerAndKeepsTheValues) {
     window.OnDestroy();  // the values reach the file when the window goes
     EXPECT_EQ(platform::GetProfileString("", "aria", ""), "Japan");
     EXPECT_EQ(platform::GetProfileString("", "name", ""), "Tom & Jerry");
+}
+
+// What ends the wait for the answer: the answer itself, the player's Cancel,
+// or a close request (a termination signal) while the request is out. Each
+// time the confirmed values are on disk before the request leaves.
+TEST_F(GameWindow, TheWaitForTheAnswerEndsInTheAnswerACancelOrAClose) {
+    struct Case {
+        const char* what;
+        bool playerCancels;
+        bool closeRequested;
+        bool answerShown;
+        bool runEnds;
+    };
+    const Case cases[] = {
+        {"answered", false, false, true, false},
+        {"cancelled by the player", true, false, false, false},
+        {"a close request meanwhile", false, true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeServices fakes;
+        fakes.http.response.received = true;
+        fakes.http.response.status = 200;
+        fakes.http.response.body = "<!-- DATA_START -->\nNo.1\n<!-- DATA_END -->\n";
+        fakes.dialogs.scoreAnswers.push_back({true, {"Ann", {}, 84}});  // Japan
+        fakes.dialogs.cancelSending = c.playerCancels;
+        CZankoruCDlg window{fakes.services};
+        window.OnInitDialog();
+        std::string savedArea, savedName;
+        bool flagSeen = false;
+        fakes.http.onSend = [&](const platform::HttpRequest& request) {
+            savedArea = platform::GetProfileString("", "aria", "");
+            savedName = platform::GetProfileString("", "name", "");
+            if (c.closeRequested) {
+                window.OnCancel();
+            }
+            flagSeen = request.cancelled != nullptr && request.cancelled->load();
+        };
+        Choose(window, 1);  // Easy
+        ASSERT_EQ(window.sceneType, CZankoruCDlg::SceneType::Game);
+        window.gameScene->resultCode = GameResult::Won;
+        window.OnTimer(CZankoruCDlg::kTimerId);
+
+        EXPECT_EQ(fakes.dialogs.sendingRuns, 1);
+        ASSERT_EQ(fakes.http.requests.size(), 1u);
+        EXPECT_EQ(savedArea, "Japan");
+        EXPECT_EQ(savedName, "Ann");
+        EXPECT_EQ(flagSeen, !c.answerShown);  // the request sees the cancel
+        EXPECT_EQ(fakes.messages.shown.size(), c.answerShown ? 1u : 0u);
+        EXPECT_EQ(window.runEnded, c.runEnds);
+        // The menu follows, unless the run is over: then nothing new opens.
+        EXPECT_EQ(window.sceneType,
+                  c.runEnds ? CZankoruCDlg::SceneType::Game : CZankoruCDlg::SceneType::Menu);
+        window.OnDestroy();
+        fs::remove_all(root / "config");
+    }
 }
 
 TEST_F(GameWindow, OnlyAWonGameOffersTheDialogAndCloseSendsNothing) {

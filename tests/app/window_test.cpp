@@ -1,18 +1,22 @@
 // The GTK main window on a virtual display: its handler is called in order,
 // the timer keeps ticking inside a message box that a tick opened, quit
 // requests and termination signals end the run the orderly way, real key
-// releases arrive as the game's key codes, and the canvas paints what the
-// scenes ask. Run under xvfb-run.
+// releases arrive as the game's key codes, the canvas paints what the
+// scenes ask, and the wait while a score travels keeps the window alive and
+// can be cancelled. Run under xvfb-run.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ui/CairoCanvas.h"
@@ -43,12 +47,14 @@ class Recorder : public platform::WindowHandler {
     }
     void OnCloseRequest() override {
         events.push_back("close");
+        onClose();
         window.EndRun(2);
     }
     void OnEnd() override { events.push_back("end@" + std::to_string(ticks)); }
 
     platform::MainWindow& window;
     std::function<void(int)> onTick = [](int) {};
+    std::function<void()> onClose = [] {};
     std::vector<std::string> events;
     std::vector<int> keys;
     int ticks = 0;
@@ -252,6 +258,241 @@ TEST(DesktopDialogs, ScoreAndPasswordFieldsAreNamedAndComeBackAsTyped) {
     }));
     EXPECT_EQ(credentials.user, "me");
     EXPECT_EQ(credentials.password, "secret");
+}
+
+using SteadyClock = std::chrono::steady_clock;
+const char kSendingTitle[] = "Sending your score…";
+
+double MsBetween(SteadyClock::time_point from, SteadyClock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The shown dialog titled `title`, or null.
+GtkWindow* ShownDialog(const char* title) {
+    GtkWindow* found = nullptr;
+    ForEachWindow([&](GtkWindow* window) {
+        if (GTK_IS_DIALOG(window) && gtk_widget_get_mapped(GTK_WIDGET(window)) &&
+            g_strcmp0(gtk_window_get_title(window), title) == 0) {
+            found = window;
+        }
+    });
+    return found;
+}
+
+GtkWidget* FindProgressBar(GtkWidget* widget) {
+    if (GTK_IS_PROGRESS_BAR(widget)) {
+        return widget;
+    }
+    GtkWidget* found = nullptr;
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* item = children; item != nullptr && found == nullptr; item = item->next) {
+            found = FindProgressBar(GTK_WIDGET(item->data));
+        }
+        g_list_free(children);
+    }
+    return found;
+}
+
+// A worker that honours the flag, a little late, as a request does; it gives
+// up after 10 s.
+void WaitForCancel(const std::atomic<bool>& cancelled, std::atomic<bool>& returned) {
+    SteadyClock::time_point start = SteadyClock::now();
+    while (!cancelled && MsBetween(start, SteadyClock::now()) < 10000) {
+        SleepMs(5);
+    }
+    SleepMs(200);
+    returned = true;
+}
+
+// The main window runs and, on its third tick, waits on `work` as the game
+// does after a won game. Every tick during the wait goes to `duringWait`; a
+// close request of the window cancels the wait, as the game window's does.
+struct Wait {
+    platform::DesktopDialogs dialogs;
+    std::function<void(const std::atomic<bool>&)> work;
+    std::function<void()> duringWait = [] {};
+    bool result = false;
+    int ticks = 0;  // the window's ticks during the wait
+    SteadyClock::time_point start, end;
+};
+
+void RunWait(Wait& wait) {
+    platform::MainWindow window("ZankoruC", 732, 570);
+    Recorder handler(window);
+    handler.onClose = [&wait] { wait.dialogs.CancelSending(); };
+    bool waiting = false;
+    handler.onTick = [&](int tick) {
+        if (waiting) {
+            ++wait.ticks;
+            wait.duringWait();
+        } else if (tick == 3) {
+            waiting = true;
+            wait.start = SteadyClock::now();
+            wait.result = wait.dialogs.RunWhileSending(wait.work);
+            wait.end = SteadyClock::now();
+            waiting = false;
+            window.EndRun(1);
+        }
+    };
+    window.Run(handler);
+}
+
+TEST(MainWindow, ShowsOnlyForASlowAnswerNamedForAScreenReaderAndTheWindowTicksOn) {
+    ASSERT_TRUE(platform::OpenDisplay());
+    for (int workMs : {60, 900}) {
+        SCOPED_TRACE(workMs);
+        Wait wait;
+        wait.work = [workMs](const std::atomic<bool>&) { SleepMs(workMs); };
+        double shownAt = -1;
+        wait.duringWait = [&] {
+            GtkWindow* dialog = ShownDialog(kSendingTitle);
+            if (dialog == nullptr || shownAt >= 0) {
+                return;
+            }
+            shownAt = MsBetween(wait.start, SteadyClock::now());
+            AtkObject* window = gtk_widget_get_accessible(GTK_WIDGET(dialog));
+            EXPECT_EQ(atk_object_get_role(window), ATK_ROLE_DIALOG);
+            EXPECT_STREQ(atk_object_get_name(window), kSendingTitle);
+            GtkWidget* bar = FindProgressBar(GTK_WIDGET(dialog));
+            ASSERT_NE(bar, nullptr);
+            EXPECT_EQ(atk_object_get_role(gtk_widget_get_accessible(bar)), ATK_ROLE_PROGRESS_BAR);
+            EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(bar)), kSendingTitle);
+            GtkWidget* focus = gtk_window_get_focus(dialog);
+            ASSERT_TRUE(focus != nullptr && GTK_IS_BUTTON(focus));
+            EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(focus)), "Cancel");
+            EXPECT_TRUE(gtk_window_get_modal(dialog));
+            GtkWindow* parent = gtk_window_get_transient_for(dialog);
+            EXPECT_STREQ(parent != nullptr ? gtk_window_get_title(parent) : "", "ZankoruC");
+        };
+        RunWait(wait);
+        EXPECT_TRUE(wait.result);
+        if (workMs < 300) {
+            EXPECT_LT(shownAt, 0) << "a quick answer flashes no dialog";
+        } else {
+            EXPECT_GE(shownAt, 300);
+            EXPECT_LT(shownAt, 700);
+        }
+        // The window's 20 ms timer ticks on through the wait.
+        EXPECT_GE(wait.ticks, workMs / 20 / 2);
+        EXPECT_EQ(ShownDialog(kSendingTitle), nullptr);
+    }
+}
+
+// Every way out of the wait: the dialog goes at once, while the worker still
+// works, and the call returns as soon as the worker has noticed.
+TEST(MainWindow, EscCancelTheCloseBoxAndASignalAbandonTheWaitAtOnce) {
+    ASSERT_TRUE(platform::OpenDisplay());
+    struct Case {
+        const char* way;
+        void (*act)(GtkWindow* dialog);
+    };
+    const Case cases[] = {
+        {"Esc", [](GtkWindow*) { g_spawn_command_line_async("xdotool key Escape", nullptr); }},
+        // Space presses the button that has the focus: Cancel.
+        {"Cancel", [](GtkWindow*) { g_spawn_command_line_async("xdotool key space", nullptr); }},
+        {"the close box", [](GtkWindow* dialog) { gtk_window_close(dialog); }},
+        {"SIGTERM", [](GtkWindow*) { raise(SIGTERM); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.way);
+        std::atomic<bool> returned{false};
+        Wait wait;
+        wait.work = [&returned](const std::atomic<bool>& cancelled) {
+            WaitForCancel(cancelled, returned);
+        };
+        SteadyClock::time_point actedAt;
+        bool acted = false;
+        bool goneWhileBusy = false;
+        int ticksAfter = 0;
+        wait.duringWait = [&] {
+            GtkWindow* dialog = ShownDialog(kSendingTitle);
+            if (!acted && dialog != nullptr) {
+                acted = true;
+                actedAt = SteadyClock::now();
+                c.act(dialog);
+            } else if (acted) {
+                ++ticksAfter;
+                goneWhileBusy = goneWhileBusy || (dialog == nullptr && !returned);
+            }
+        };
+        RunWait(wait);
+        ASSERT_TRUE(acted);
+        EXPECT_FALSE(wait.result);
+        EXPECT_TRUE(returned);
+        EXPECT_TRUE(goneWhileBusy);
+        EXPECT_GE(ticksAfter, 5);  // the window ticks on while the worker finishes
+        EXPECT_LT(MsBetween(actedAt, wait.end), 1000);
+    }
+}
+
+// A password asked from the worker: the dialog opens on the window's thread,
+// the waiting dialog steps aside meanwhile, and a signal while the password
+// dialog is up still ends the wait.
+TEST(MainWindow, APasswordAskedFromTheWorkerOpensOnTheWindowsThread) {
+    ASSERT_TRUE(platform::OpenDisplay());
+    for (bool signalled : {false, true}) {
+        SCOPED_TRACE(signalled ? "SIGTERM at the password" : "typed");
+        Wait wait;
+        bool accepted = false;
+        platform::Credentials credentials;
+        wait.work = [&](const std::atomic<bool>& cancelled) {
+            SleepMs(450);  // the waiting dialog is up by now
+            accepted = wait.dialogs.AskCredentials({"example.org", "realm"}, credentials);
+            for (int i = 0; i < 80 && !cancelled; ++i) {
+                SleepMs(5);
+            }
+        };
+        bool seenBefore = false, hiddenMeanwhile = false, seenAfter = false;
+        int answered = 0;
+        SteadyClock::time_point signalledAt;
+        wait.duringWait = [&] {
+            GtkWindow* waiting = ShownDialog(kSendingTitle);
+            GtkWindow* password = ShownDialog("Enter Network Password");
+            if (password == nullptr) {
+                (answered > 0 ? seenAfter : seenBefore) |= waiting != nullptr;
+                return;
+            }
+            hiddenMeanwhile = waiting == nullptr;
+            if (answered++ > 0) {
+                if (answered > 150) {  // still up after 3 s: the test ends anyway
+                    gtk_dialog_response(GTK_DIALOG(password), GTK_RESPONSE_CANCEL);
+                }
+                return;
+            }
+            if (signalled) {
+                signalledAt = SteadyClock::now();
+                raise(SIGTERM);
+                return;
+            }
+            DialogControls controls;
+            Collect(GTK_WIDGET(password), controls);
+            ASSERT_EQ(controls.entries.size(), 2u);
+            for (GtkEntry* entry : controls.entries) {
+                gtk_entry_set_text(entry, AccessibleName(entry) == "User Name" ? "me" : "secret");
+            }
+            gtk_dialog_response(GTK_DIALOG(password), GTK_RESPONSE_OK);
+        };
+        RunWait(wait);
+        EXPECT_TRUE(seenBefore);
+        EXPECT_TRUE(hiddenMeanwhile);
+        EXPECT_EQ(ShownDialog("Enter Network Password"), nullptr);
+        if (signalled) {
+            EXPECT_FALSE(accepted);
+            EXPECT_FALSE(wait.result);
+            EXPECT_LT(MsBetween(signalledAt, wait.end), 1000);
+        } else {
+            EXPECT_TRUE(accepted);
+            EXPECT_EQ(credentials.user, "me");
+            EXPECT_EQ(credentials.password, "secret");
+            EXPECT_TRUE(seenAfter);
+            EXPECT_TRUE(wait.result);
+        }
+    }
 }
 
 // Last: a quit request keeps any later run from starting.

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 # MODE BINARY GAME_DIR under xvfb-run; every wait polls to a generous deadline: load is slow
-import array, http.server, math, operator, os, pathlib, re, shutil, signal  # noqa: E401
+import array, http.server, math, operator, os, pathlib, re, shutil, signal, socket  # noqa: E401
 import subprocess, sys, tempfile, threading, time, wave  # noqa: E401
 
 RATE, BLOCK = 48000, 480  # the output's frames per second (float32 stereo); 10 ms
-DIALOG_TITLE = "Do you register a record with a net?"
+DIALOG_TITLE, SENDING_TITLE = "Do you register a record with a net?", "Sending your score…"
 NAME, AREA, AREA_INDEX = "Blind Samurai", "Japan", 84  # "Secret" is entry 0
 ANSWER_PAGE = "<html>\r\n<!-- DATA_START -->\r\nYou are No.3<P>Thank you\r\n<!-- DATA_END -->\r\n"
 # The swing's whistle, 900 Hz in its 0.42 s clip at 22050 Hz, played at 24200 Hz
@@ -30,6 +30,10 @@ def wait_for(predicate, timeout, step=0.1):
 
 def run(*command):
     return subprocess.run(command, capture_output=True, text=True, timeout=60).stdout.strip()
+
+
+def typed(text):  # the keys that type it
+    return [c if c != " " else "space" for c in text]
 
 
 def press(*keys):  # one xdotool for the run: starting one per answer is slow when busy
@@ -187,19 +191,25 @@ class Ranking(http.server.BaseHTTPRequestHandler):
         self.wfile.write(ANSWER_PAGE.encode())
 
 
+def win_easy(game):  # from the start to the score dialog, focused, of a won Easy game
+    if not check(game.ear.wait(RATE // 2), "the program starts: its sound reaches the driver"):
+        return False
+    focus("ZankoruC")
+    press("Down", "Return")  # Easy
+    if not check(play(game, game.ear, time.monotonic() + 200), "won Easy by ear: a dialog"):
+        return False
+    focus(DIALOG_TITLE)
+    return True
+
+
 def won(work):
     import pyatspi
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Ranking)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     game = Game(work, {"ZANKORUC_RANKING_HOST": "127.0.0.1:%d" % server.server_port})
     try:
-        if not check(game.ear.wait(RATE // 2), "the program starts: its sound reaches the driver"):
+        if not win_easy(game):
             return
-        focus("ZankoruC")
-        press("Down", "Return")  # Easy
-        if not check(play(game, game.ear, time.monotonic() + 200), "won Easy by ear: a dialog"):
-            return
-        focus(DIALOG_TITLE)
         dialog = wait_for(lambda: program_window("dialog", DIALOG_TITLE), 30)
         (entry,), (area,) = accessibles(dialog, "text"), accessibles(dialog, "combo box")
         read = (entry.name, area.name, [b.name for b in accessibles(dialog, "push button")])
@@ -207,7 +217,7 @@ def won(work):
               "a screen reader reads the name box, the area list and the buttons: %r" % (read,))
         check(wait_for(lambda: entry.getState().contains(pyatspi.STATE_FOCUSED), 10),
               "the name box has the focus")
-        press("ctrl+a", *[c if c != " " else "space" for c in NAME],  # replaces what it holds
+        press("ctrl+a", *typed(NAME),  # replaces what it holds
               "Tab", *["Down"] * AREA_INDEX, "shift+Tab", "Return")
         answer = wait_for(lambda: shown_text("alert", "zankoruc"), 60)
         sent = ("GET /game/zankoru/GameSet.asp?aria=%s&name=%s&mode=0&level=1&score=1 HTTP/1.0"
@@ -221,6 +231,31 @@ def won(work):
         check(heard > 0.5, "a fresh menu speaks its title again (correlation %.2f)" % heard)
     finally:
         game.stop()
+
+
+def hung(work):  # a server that takes the request and never answers; SIGTERM meanwhile
+    server = socket.create_server(("127.0.0.1", 0))  # connections wait in its backlog
+    settings = pathlib.Path(work, "velkor", "zankoruc.ini")
+    game = Game(work, {"ZANKORUC_RANKING_HOST": "127.0.0.1:%d" % server.getsockname()[1]})
+    try:
+        if not win_easy(game):
+            return
+        press("ctrl+a", *typed("Hung " + NAME), "Return")  # "Secret" stays the area
+        sending = wait_for(lambda: program_window("dialog", SENDING_TITLE), 30)
+        bars = [bar.name for bar in accessibles(sending, "progress bar")] if sending else []
+        check(bars == [SENDING_TITLE], "a screen reader reads the wait: %r" % bars)
+        signalled = time.monotonic()
+        game.process.send_signal(signal.SIGTERM)
+        ended = wait_for(lambda: game.process.poll() is not None, 60, step=0.02)
+        took = time.monotonic() - signalled
+        check(ended and game.process.returncode == 0 and took < 3,
+              "SIGTERM during the submission ends the program with status 0 (%r) in %.1f s"
+              % (game.process.returncode, took))
+        kept = "[settings]\naria=Secret\nname=Hung %s\n" % NAME
+        check(settings.read_text() == kept, "the typed name was saved: %r" % settings.read_text())
+    finally:
+        game.stop()
+        server.close()
 
 
 def nodisplay(work):
@@ -266,7 +301,8 @@ if __name__ == "__main__":
     MODE, BINARY, GAME_DIR = sys.argv[1:]
     work = tempfile.mkdtemp(prefix="zk-e2e-%s-" % MODE)
     try:
-        {"won": won, "nodisplay": nodisplay, "sigterm": sigterm, "badclip": badclip}[MODE](work)
+        {"won": won, "hung": hung, "nodisplay": nodisplay, "sigterm": sigterm,
+         "badclip": badclip}[MODE](work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
         if keyboard:  # at the end of its input it would look for a display

@@ -3,8 +3,10 @@
 // numbers that can be queued, and message boxes, shell, dialogs and HTTP that
 // record what they were asked and answer from a script. FakeServices bundles
 // them with the offline audio output into one platform::Services.
+#include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -90,10 +92,23 @@ class ScriptedDialogs : public platform::Dialogs {
         }
         return accept;
     }
+    // The work runs inline; `cancelSending` has the player press Cancel as
+    // soon as the wait starts.
+    bool RunWhileSending(
+        const std::function<void(const std::atomic<bool>& cancelled)>& work) override {
+        ++sendingRuns;
+        sendingCancelled = cancelSending;
+        work(sendingCancelled);
+        return !sendingCancelled;
+    }
+    void CancelSending() override { sendingCancelled = true; }
     std::deque<ScoreAnswer> scoreAnswers;
     std::vector<platform::ScoreDialogFields> scoreDialogsShown;
     std::deque<std::pair<bool, platform::Credentials>> credentialAnswers;
     std::vector<platform::CredentialsPrompt> prompts;
+    bool cancelSending = false;
+    int sendingRuns = 0;
+    std::atomic<bool> sendingCancelled{false};
 
   private:
     template <typename T>
@@ -107,15 +122,20 @@ class ScriptedDialogs : public platform::Dialogs {
     }
 };
 
-// Answers every request with `response` and keeps the requests.
+// Answers every request with `response` and keeps the requests; `onSend`, when
+// set, runs as each request goes out.
 class ScriptedHttpClient : public platform::HttpClient {
   public:
     platform::HttpResponse Send(const platform::HttpRequest& request) override {
         requests.push_back(request);
+        if (onSend) {
+            onSend(request);
+        }
         return response;
     }
     std::vector<platform::HttpRequest> requests;
     platform::HttpResponse response;
+    std::function<void(const platform::HttpRequest&)> onSend;
 };
 
 struct FakeServices {

@@ -185,7 +185,7 @@ std::string GetProfileString(const std::string& section, const std::string& entr
     g_mkdir_with_parents(DirectoryOf(path).c_str(), 0700);
     if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
         // First run: the file appears with its (empty) group. An existing file is never rewritten
-        // here, even when it cannot be read: only the orderly exit saves.
+        // here, even when it cannot be read: only a save replaces it.
         std::string header = std::string("[") + GroupOf(section) + "]\n";
         g_file_set_contents(path.c_str(), header.c_str(), static_cast<gssize>(header.size()),
                             nullptr);
@@ -206,6 +206,11 @@ std::string GetProfileString(const std::string& section, const std::string& entr
 
 bool WriteProfileString(const std::string& section, const std::string& entry,
                         const std::string& value) {
+    return WriteProfileStrings(section, {{entry, value}});
+}
+
+bool WriteProfileStrings(const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& entries) {
     std::string path = SettingsFilePath();
     g_mkdir_with_parents(DirectoryOf(path).c_str(), 0700);
     GKeyFile* file = g_key_file_new();
@@ -216,8 +221,10 @@ bool WriteProfileString(const std::string& section, const std::string& entry,
         g_key_file_free(file);
         file = g_key_file_new();
     }
-    std::string text = EscapeSettingValue(value);
-    g_key_file_set_value(file, GroupOf(section), entry.c_str(), text.c_str());
+    for (const auto& [entry, value] : entries) {
+        std::string text = EscapeSettingValue(value);
+        g_key_file_set_value(file, GroupOf(section), entry.c_str(), text.c_str());
+    }
     // g_key_file_save_to_file writes a temporary file and renames it over the
     // old one.
     bool saved = g_key_file_save_to_file(file, path.c_str(), nullptr) != FALSE;

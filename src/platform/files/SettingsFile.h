@@ -9,6 +9,8 @@
 // replaces the file atomically, so a crash or a full disk never leaves a
 // half-written file behind.
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -27,6 +29,10 @@ std::string GetProfileString(const std::string& section, const std::string& entr
 // False when the file could not be written.
 bool WriteProfileString(const std::string& section, const std::string& entry,
                         const std::string& value);
+// Sets several entries (entry, value) in one replacement of the file: it
+// holds all of them or, should the write fail, none.
+bool WriteProfileStrings(const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& entries);
 
 // The key file's text form of a value and back (GLib's escapes, plus \xHH for
 // bytes that are not UTF-8 or are control characters, and \s for spaces at

@@ -8,6 +8,10 @@
 
 namespace platform {
 namespace {
+
+// The password dialog while it runs; the window's thread only.
+GtkDialog* shownDialog = nullptr;
+
 // Adds "label  entry" as one row of the grid; the label names the entry for a
 // screen reader.
 GtkWidget* AddRow(GtkGrid* grid, int row, const char* text, bool hidden) {
@@ -27,6 +31,9 @@ GtkWidget* AddRow(GtkGrid* grid, int row, const char* text, bool hidden) {
 }  // namespace
 
 bool DesktopDialogs::AskCredentials(const CredentialsPrompt& prompt, Credentials& credentials) {
+    if (OnSendingWorker()) {
+        return AskCredentialsFromWorker(prompt, credentials);
+    }
     if (!DisplayAvailable()) {
         return false;
     }
@@ -57,13 +64,21 @@ bool DesktopDialogs::AskCredentials(const CredentialsPrompt& prompt, Credentials
     gtk_widget_show_all(dialog);
     gtk_widget_grab_focus(userEntry);
 
+    shownDialog = GTK_DIALOG(dialog);
     bool accepted = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK;
+    shownDialog = nullptr;
     if (accepted) {
         credentials.user = gtk_entry_get_text(GTK_ENTRY(userEntry));
         credentials.password = gtk_entry_get_text(GTK_ENTRY(passwordEntry));
     }
     gtk_widget_destroy(dialog);
     return accepted;
+}
+
+void DesktopDialogs::CancelCredentialsDialog() {
+    if (shownDialog != nullptr) {
+        gtk_dialog_response(shownDialog, GTK_RESPONSE_CANCEL);
+    }
 }
 
 }  // namespace platform
