@@ -30,7 +30,9 @@ std::string RegisteredPage(const NewScore& score, const Standing& standing) {
     std::string result = LevelName(score.level) + ", " + HitsText(score.hits) + ": rank " +
                          std::to_string(standing.rank) + " of " + std::to_string(standing.total) +
                          ".";
-    return Page("Score registered", thanks + "<P>\n" + result + "\n");
+    // One line, "<P>" between the sentences: the game turns it into a line
+    // break, where a line end of its own would add an empty line as well.
+    return Page("Score registered", thanks + "<P>" + result + "\n");
 }
 
 std::string RefusedPage(const std::string& reason) {

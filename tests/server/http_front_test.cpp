@@ -132,7 +132,7 @@ TEST_F(Front, RegistersTheGamesHttp10Request) {
     Reply reply = Exchange(GameRequest("aria=Sri%20Lanka&name=K+e%2Bl&mode=0&level=3&score=2"));
     EXPECT_EQ(200, reply.Status()) << reply.head;
     EXPECT_NE(std::string::npos, reply.head.find("\r\nContent-Type: text/html; charset=utf-8\r\n"));
-    EXPECT_EQ("Thank you, K+e+l.\n\r\nHard, 2 hits: rank 1 of 1.\r\n", GameReads(reply.body));
+    EXPECT_EQ("Thank you, K+e+l.\nHard, 2 hits: rank 1 of 1.\r\n", GameReads(reply.body));
     ASSERT_EQ(1u, store.Count());
     EXPECT_EQ("K+e+l", store.All()[0].name);
     EXPECT_EQ("Sri Lanka", store.All()[0].area);
@@ -151,7 +151,7 @@ TEST_F(Front, TheGameSendsItsScoreThroughCurl) {
     setenv("ZANKORUC_RANKING_HOST", address.c_str(), 1);
     platform::CurlHttpClient http;
     ScriptedDialogs dialogs;
-    EXPECT_EQ("Thank you, 剣士.\n\r\nNormal, 5 hits: rank 1 of 1.\r\n",
+    EXPECT_EQ("Thank you, 剣士.\nNormal, 5 hits: rank 1 of 1.\r\n",
               SendScore(http, dialogs, "Antigua and Barbuda", "剣士", 2, 5));
     ASSERT_EQ(1u, store.Count());
     EXPECT_EQ("Antigua and Barbuda", store.All()[0].area);
@@ -273,7 +273,7 @@ TEST_F(Front, StopLetsTheRequestInFlightFinish) {
     stopper.join();
     EXPECT_EQ(200, reply.Status());
     EXPECT_NE(std::string::npos, reply.head.find("\r\nConnection: close\r\n")) << reply.head;
-    EXPECT_EQ("Thank you, Kel.\n\r\nHard, 2 hits: rank 1 of 1.\r\n", GameReads(reply.body));
+    EXPECT_EQ("Thank you, Kel.\nHard, 2 hits: rank 1 of 1.\r\n", GameReads(reply.body));
 }
 
 TEST(ListenSocket, SaysWhyItCannotListen) {

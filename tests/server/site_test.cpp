@@ -83,14 +83,14 @@ TEST_F(Site, RegistersAndAnswersWithTheRankAmongTheLevel) {
         std::string shown;
     };
     const Case cases[] = {
-        {"Kel", 3, 2, "Thank you, Kel.\n\r\nHard, 2 hits: rank 1 of 1.\r\n"},
-        {"Ann", 3, 1, "Thank you, Ann.\n\r\nHard, 1 hit: rank 1 of 2.\r\n"},
-        {"Bob", 3, 2, "Thank you, Bob.\n\r\nHard, 2 hits: rank 2 of 3.\r\n"},
-        {"Cy", 3, 9, "Thank you, Cy.\n\r\nHard, 9 hits: rank 4 of 4.\r\n"},
-        {"Dee", 1, 0, "Thank you, Dee.\n\r\nEasy, 0 hits: rank 1 of 1.\r\n"},
-        {"", 2, 3, "Thank you.\n\r\nNormal, 3 hits: rank 1 of 1.\r\n"},
+        {"Kel", 3, 2, "Thank you, Kel.\nHard, 2 hits: rank 1 of 1.\r\n"},
+        {"Ann", 3, 1, "Thank you, Ann.\nHard, 1 hit: rank 1 of 2.\r\n"},
+        {"Bob", 3, 2, "Thank you, Bob.\nHard, 2 hits: rank 2 of 3.\r\n"},
+        {"Cy", 3, 9, "Thank you, Cy.\nHard, 9 hits: rank 4 of 4.\r\n"},
+        {"Dee", 1, 0, "Thank you, Dee.\nEasy, 0 hits: rank 1 of 1.\r\n"},
+        {"", 2, 3, "Thank you.\nNormal, 3 hits: rank 1 of 1.\r\n"},
         // A name holding a marker would cut the game's reading short.
-        {"xDATA_END", 2, 3, "Thank you.\n\r\nNormal, 3 hits: rank 1 of 2.\r\n"},
+        {"xDATA_END", 2, 3, "Thank you.\nNormal, 3 hits: rank 1 of 2.\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -284,7 +284,7 @@ TEST_F(Site, NamesAreTextEverywhere) {
     std::string escaped = "&lt;script&gt;alert(1)&lt;/script&gt;&amp;&quot;&#39;";
     EXPECT_NE(std::string::npos, answer.body->find("Thank you, " + escaped + ".<P>"));
     // The game turns the escapes back into the characters the player typed.
-    EXPECT_EQ("Thank you, <script>alert(1)</script>&\"'.\n\r\nHard, 3 hits: rank 2 of 2.\r\n",
+    EXPECT_EQ("Thank you, <script>alert(1)</script>&\"'.\nHard, 3 hits: rank 2 of 2.\r\n",
               GameReads(*answer.body));
     EXPECT_NE(std::string::npos, page.find("<td>" + escaped + "</td>"));
     EXPECT_NE(
