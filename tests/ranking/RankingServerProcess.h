@@ -21,12 +21,15 @@ class RankingServerProcess {
     // Starts the program on `database` and waits up to 10 s for its
     // "listening on" line. started() is false when it exited first;
     // exitStatus and ErrorText() then say why. `user`: run under that
-    // account's id (root only), to meet a file it cannot write.
+    // account's id (root only), to meet a file it cannot write. An empty
+    // `database` runs it with `extraArguments` alone.
     explicit RankingServerProcess(const std::string& database,
                                   const std::vector<std::string>& extraArguments = {},
                                   const std::optional<std::string>& user = std::nullopt) {
-        std::vector<std::string> args = {ZANKORUC_RANKING_PROGRAM, "--listen", "127.0.0.1:0",
-                                         "--database", database};
+        std::vector<std::string> args = {ZANKORUC_RANKING_PROGRAM};
+        if (!database.empty()) {
+            args.insert(args.end(), {"--listen", "127.0.0.1:0", "--database", database});
+        }
         args.insert(args.end(), extraArguments.begin(), extraArguments.end());
         int out[2];
         int err[2];
@@ -60,7 +63,7 @@ class RankingServerProcess {
         stderrFd = err[0];
         fcntl(stderrFd, F_SETFL, O_NONBLOCK);
 
-        std::string line;
+        std::string& line = output;
         auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < until && line.find('\n') == std::string::npos) {
             pollfd wait{stdoutFd, POLLIN, 0};
@@ -116,6 +119,7 @@ class RankingServerProcess {
 
     int port = 0;
     std::optional<int> exitStatus;
+    std::string output;  // standard output up to the "listening on" line
 
   private:
     int Wait() {
