@@ -1,10 +1,10 @@
 """https on 127.0.0.1 for the fetcher's tests: a test authority signs a certificate for
-127.0.0.1 and one for another name, each served on a port of its own. Prints its pid, the
-authority's PEM file and the two ports on one line, answers every GET with a line naming its
-path, and stops on SIGTERM."""
+127.0.0.1 and one for another name, each served on a port of its own. Prints the authority's
+PEM file and the two ports on one line, answers every GET with a line naming its path, and
+stops when nobody reads its output any more."""
 import http.server
 import os
-import signal
+import select
 import ssl
 import subprocess
 import sys
@@ -43,9 +43,10 @@ def main():
             server.socket = context.wrap_socket(server.socket, server_side=True)
             threading.Thread(target=server.serve_forever, daemon=True).start()
             ports.append(server.server_address[1])
-        signal.signal(signal.SIGTERM, lambda *_: sys.exit())  # the folder goes too
-        print(os.getpid(), os.path.join(folder, "ca.pem"), *ports, flush=True)
-        signal.pause()
+        print(os.path.join(folder, "ca.pem"), *ports, flush=True)
+        waiting = select.poll()  # until the test closes its end of the pipe, or dies
+        waiting.register(sys.stdout, 0)
+        waiting.poll()
 
 
 main()
