@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool
     python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11 openssl
-    postgresql chromium wrk
+    chromium wrk
 )
 
 missing=()
