@@ -12,6 +12,7 @@
 #include "FakeServices.h"
 #include "app/CZankoruCDlg.h"
 #include "platform/files/SettingsFile.h"
+#include "platform/sys/AppName.h"
 #include "platform/ui/MainWindow.h"
 
 namespace {
@@ -64,7 +65,7 @@ int main(int argc, char** argv) {
     }
     platform::SetSettingsCompany("velkor");
     FakeServices fakes;  // the ticks are timed; the sound output plays nowhere
-    CZankoruCDlg game(fakes.services);
+    CZankoruCDlg game(fakes.services, platform::CurrentDirectory());
     platform::MainWindow window("ZankoruC", CZankoruCDlg::kClientWidth,
                                 CZankoruCDlg::kClientHeight);
     game.frame = &window;

@@ -15,7 +15,8 @@ constexpr int kSystemIconSize = 32;
 
 }  // namespace
 
-CZankoruCDlg::CZankoruCDlg(platform::Services& services) : services(services) {
+CZankoruCDlg::CZankoruCDlg(platform::Services& services, std::string gameDirectory)
+    : baseDir(std::move(gameDirectory)), services(services) {
     // The application icon lies beside the executable, in res/.
     icon.Load(platform::ExecutableDirectory() + "\\res\\zankoruc.png");
 }
@@ -43,7 +44,6 @@ bool CZankoruCDlg::OnInitDialog() {
     if (frame != nullptr) {
         frame->SetTimer(kTimerId, kTimerPeriodMs);
     }
-    baseDir = platform::CurrentDirectory();
     settings.Load();
     SwitchScene(SceneType::Menu, 0);
     return true;

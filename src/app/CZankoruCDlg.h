@@ -32,7 +32,8 @@ class CZankoruCDlg : public SceneHost, private platform::WindowHandler {
     static constexpr int kIdOk = 1;
     static constexpr int kIdCancel = 2;
 
-    explicit CZankoruCDlg(platform::Services& services);
+    // gameDirectory: where the sounds and pictures are, no trailing separator.
+    CZankoruCDlg(platform::Services& services, std::string gameDirectory);
     ~CZankoruCDlg() override;
     CZankoruCDlg(const CZankoruCDlg&) = delete;
     CZankoruCDlg& operator=(const CZankoruCDlg&) = delete;
@@ -71,7 +72,7 @@ class CZankoruCDlg : public SceneHost, private platform::WindowHandler {
     std::unique_ptr<CSceenMenu> menuScene;
     std::unique_ptr<CSceenGame> gameScene;
     CZankoruReg settings;
-    std::string baseDir;  // the working directory at start, no trailing separator
+    std::string baseDir;  // the game directory, no trailing separator
     platform::Picture icon;
 
     // The on-screen window while DoModal runs; null in tests.

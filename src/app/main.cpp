@@ -1,7 +1,6 @@
-// ZankoruC: a sword duel played by ear. No command line is read; the assets are
-// taken from the current directory.
+// ZankoruC: a sword duel played by ear.
 #include "app/CZankoruCApp.h"
 
-int main() {
-    return theApp.InitInstance();
+int main(int argc, char** argv) {
+    return theApp.InitInstance(argc, argv);
 }

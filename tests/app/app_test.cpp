@@ -7,11 +7,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "FakeServices.h"
 #include "RecordingCanvas.h"
 #include "app/CZankoruCDlg.h"
+#include "app/GameDirectory.h"
 #include "platform/files/SettingsFile.h"
+#include "platform/sys/AppName.h"
 #include "platform/ui/VirtualKeys.h"
 #include "ranking/CDlgSendNet.h"
 #include "ranking/RankingHost.h"
@@ -26,7 +29,6 @@ class GameWindow : public ::testing::Test {
     // The game starts in a directory of its own that links to the generated
     // pack: whatever it writes stays out of the shared game directory.
     void SetUp() override {
-        root = fs::temp_directory_path() / ("zk-app-" + std::to_string(getpid()));
         fs::remove_all(root);
         fs::create_directories(root / "game");
         for (const char* folder : {"sound", "image"}) {
@@ -65,9 +67,9 @@ class GameWindow : public ::testing::Test {
         window.OnTimer(CZankoruCDlg::kTimerId);
     }
 
-    fs::path root;
+    fs::path root = fs::temp_directory_path() / ("zk-app-" + std::to_string(getpid()));
     FakeServices fakes;
-    CZankoruCDlg window{fakes.services};
+    CZankoruCDlg window{fakes.services, (root / "game").string()};
 };
 
 TEST_F(GameWindow, EachMenuItemDoesItsOwnThing) {
@@ -165,7 +167,7 @@ TEST_F(GameWindow, TheWaitForTheAnswerEndsInTheAnswerACancelOrAClose) {
         fakes.http.response.body = "<!-- DATA_START -->\nNo.1\n<!-- DATA_END -->\n";
         fakes.dialogs.scoreAnswers.push_back({true, {"Ann", {}, 84}});  // Japan
         fakes.dialogs.cancelSending = c.playerCancels;
-        CZankoruCDlg window{fakes.services};
+        CZankoruCDlg window{fakes.services, (root / "game").string()};
         window.OnInitDialog();
         std::string savedArea, savedName;
         bool flagSeen = false;
@@ -243,6 +245,34 @@ TEST(ScoreDialog, PreselectsByExactMatchAndGivesTheChosenEntry) {
     EXPECT_EQ(dialog.DoModal(dialogs), CDlgSendNet::kSend);
     EXPECT_EQ(dialog.name, "New");
     EXPECT_EQ(dialog.area, "");
+}
+
+// Started from anywhere, the game finds its files: the current directory
+// first, then the installed tree beside the executable, then the build tree.
+TEST(GameDirectory, LooksInTheCurrentThenTheInstalledThenTheBuildTree) {
+    fs::path root = fs::temp_directory_path() / ("zk-dirs-" + std::to_string(getpid()));
+    auto holding = [&](const fs::path& dir) {
+        fs::create_directories(dir / "sound" / "menu");
+        std::ofstream(dir / "sound" / "menu" / "title.snz") << "letter case differs";
+        return dir.string();
+    };
+    std::string empty = root / "home", bin = root / "bin";
+    fs::create_directories(empty);
+    fs::create_directories(bin);
+    std::string cwd = holding(root / "cwd"), build = holding(root / "bin" / "game");
+    EXPECT_EQ(FindGameDirectory("", cwd, bin).found, cwd);
+    EXPECT_EQ(FindGameDirectory("", empty, bin).found, build);
+    std::string installed = holding(root / "share" / "zankoruc");
+    GameDirectorySearch search = FindGameDirectory("", empty, bin);
+    EXPECT_EQ(search.found, installed);
+    EXPECT_EQ(search.lookedIn, (std::vector<std::string>{empty, installed, build}));
+    // A directory named on the command line is the only place looked in.
+    EXPECT_EQ(FindGameDirectory(cwd + "/", empty, bin).found, cwd);
+    search = FindGameDirectory(empty, cwd, bin);
+    EXPECT_EQ(search.found, "");
+    EXPECT_EQ(search.lookedIn, std::vector<std::string>{empty});
+    EXPECT_NE(GameFilesMissingMessage(search).find(empty), std::string::npos);
+    fs::remove_all(root);
 }
 
 }  // namespace
