@@ -76,10 +76,11 @@ def shown_text(role, title):
 
 
 class Game:  # the program with its settings, sound output and error output in `work`
-    def __init__(self, work, env={}, game_dir=None):
+    def __init__(self, work, env={}, game_dir=None, binary=None):
         self.ear = Ear(os.path.join(work, "output.raw"))
         self.errors = open(os.path.join(work, "stderr.txt"), "w+b")  # a pipe could fill
-        self.process = subprocess.Popen([BINARY], cwd=game_dir or GAME_DIR, stderr=self.errors,
+        self.process = subprocess.Popen([binary or BINARY], cwd=game_dir or GAME_DIR,
+            stderr=self.errors,
             stdout=subprocess.DEVNULL, env=dict(os.environ, XDG_CONFIG_HOME=work, no_proxy="*",
             SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=self.ear.path, **env))  # a local server
 
@@ -284,6 +285,35 @@ def sigterm(work):
         game.stop()
 
 
+def elsewhere(work):  # started from an empty home folder, as a desktop launcher does
+    home = pathlib.Path(work, "home")
+    home.mkdir()
+    game = Game(work, game_dir=home)
+    try:
+        heard = heard_since(game.ear, os.path.join(GAME_DIR, "sound", "menu", "Title.snz"), 0)
+        check(heard > 0.5, "the title voice is heard (correlation %.2f)" % heard)
+    finally:
+        game.stop()
+
+
+def noassets(work):  # a lone binary: no game files anywhere it looks
+    lone, home = pathlib.Path(work, "bin", "zankoruc"), pathlib.Path(work, "home")
+    lone.parent.mkdir()
+    home.mkdir()
+    shutil.copy(BINARY, lone)
+    game = Game(work, game_dir=home, binary=str(lone))
+    try:
+        shown = wait_for(lambda: shown_text("alert", "zankoruc"), 30) or ""
+        places = [str(home), os.path.join(work, "share", "zankoruc"), str(lone.parent / "game")]
+        check("sounds were not found" in shown and all(p in shown for p in places),
+              "the player is told where the game looked: %r" % shown)
+        focus("zankoruc")
+        press("Return")
+        check(game.process.wait(30) == 1, "and the status is 1")
+    finally:
+        game.stop()
+
+
 def badclip(work):
     clip = pathlib.Path(work, "game", "sound", "menu", "Title.snz")
     shutil.copytree(GAME_DIR, clip.parents[2])
@@ -304,7 +334,8 @@ if __name__ == "__main__":
     work = tempfile.mkdtemp(prefix="zk-e2e-%s-" % MODE)
     try:
         {"won": won, "hung": hung, "nodisplay": nodisplay, "sigterm": sigterm,
-         "badclip": badclip}[MODE](work)
+         "badclip": badclip,
+         "elsewhere": elsewhere, "noassets": noassets}[MODE](work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
         if keyboard:  # at the end of its input it would look for a display
