@@ -1,5 +1,7 @@
 #include "sound/CSoundPlay.h"
 
+#include <set>
+
 #include "platform/files/AssetPath.h"
 #include "platform/files/RiffReader.h"
 #include "sound/CSoundVolume.h"
@@ -31,6 +33,11 @@ constexpr LoadMessage kLoadMessages[] = {
 // game's per-file volume list has always been empty, and its "not listed"
 // answer, -1, is applied as the volume (and remembered like any other).
 constexpr int32_t kUnlistedClipVolume = -1;
+
+// The files whose refusal the player has been told of, kept for the whole
+// run: a refused swing sound is played at every swing, and a modal box at
+// each would bury the duel under boxes. One entry per clip file at most.
+std::set<std::string> refusedFiles;
 
 constexpr int kSuccess = 0;
 constexpr int kFailure = -1;
@@ -80,9 +87,13 @@ int CSoundPlay::LoadSound(int id) {
     WaveReadResult result = ReadWaveClip(reader, clip);
     reader.Close();
     if (result != WaveReadResult::Ok) {
+        if (!refusedFiles.insert(file).second) {
+            return kFailure;  // told already
+        }
         for (const LoadMessage& message : kLoadMessages) {
             if (message.result == result) {
-                services.messages.Show(message.text, message.caption);
+                // The path on its own line says which of the game's files to replace.
+                services.messages.Show(std::string(message.text) + "\n" + file, message.caption);
             }
         }
         return kFailure;

@@ -197,7 +197,7 @@ TEST_F(Sound, WithoutAnOutputOrAClipNothingPlays) {
     EXPECT_TRUE(fakes.audio.TakeJournal().empty());
 }
 
-TEST_F(Sound, RefusedFilesShowTheirMessageOnEveryPlay) {
+TEST_F(Sound, RefusedFilesShowTheirMessageOnceForTheRun) {
     Bytes fmt18 = Format(1, 1, 22050, 16);
     Put16(fmt18, 0);
     Bytes badAlign = fmt18;
@@ -232,12 +232,15 @@ TEST_F(Sound, RefusedFilesShowTheirMessageOnEveryPlay) {
     };
     int id = 10;
     for (const Case& c : cases) {
-        player.AddSound(Asset(std::to_string(id) + ".snz", c.file), id);
-        EXPECT_EQ(player.Play(id, 0) + player.Play(id, 0), 0) << id;
+        const std::string name = std::to_string(id) + ".snz";
+        player.AddSound(Asset(name, c.file), id);
+        menu.AddSound(Path(name), id);  // a later scene plays it too
+        EXPECT_EQ(player.Play(id, 0) + player.Play(id, 0) + menu.Play(id, 0), 0) << id;
         auto shown = std::exchange(fakes.messages.shown, {});
-        ASSERT_EQ(shown.size(), c.text.empty() ? 0u : 2u) << id;
+        ASSERT_EQ(shown.size(), c.text.empty() ? 0u : 1u) << id;
         for (const auto& message : shown) {
-            EXPECT_EQ(message.text + "|" + message.caption, c.text + "|" + c.caption);
+            EXPECT_EQ(message.text + "|" + message.caption,
+                      c.text + "\n" + (dir / "sound" / name).string() + "|" + c.caption);
         }
         ++id;
     }
