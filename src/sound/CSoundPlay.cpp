@@ -150,7 +150,10 @@ void CSoundPlay::PlayAt(int id, float x, float y) {
     if (!slots[id] && outputOpen) {
         LoadSound(id);
     }
-    if (slots[id] && mode == SoundMode::Panned) {
+    if (!slots[id]) {
+        return;  // no output, or refused: Play must not read the file a second time
+    }
+    if (mode == SoundMode::Panned) {
         slots[id]->SetPan(x < 0 ? platform::kPanLeft : x > 0 ? platform::kPanRight : 0);
     }
     // High 22000 and low 12000, scaled by 1.1 below: 24200 Hz and 13200 Hz.
