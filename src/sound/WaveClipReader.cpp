@@ -48,11 +48,13 @@ WaveReadResult ReadWaveClip(RiffReader& file, WaveClip& clip) {
     if (!file.FindChunk(MakeFourCC('d', 'a', 't', 'a'), &riff, data)) {
         return WaveReadResult::NoDataChunk;
     }
-    if (data.size > kMaxClipBytes) {
+    // The clip is the bytes that are there, whatever the size field says:
+    // streaming writers leave 0xFFFFFFFF in it, and a cut file claims more.
+    uint64_t available = file.Size() > data.dataOffset ? file.Size() - data.dataOffset : 0;
+    uint64_t bytes = data.size < available ? data.size : available;
+    if (bytes > kMaxClipBytes) {
         return WaveReadResult::DataTooLarge;
     }
-    uint64_t available = file.Size() > data.dataOffset ? file.Size() - data.dataOffset : 0;
-    size_t bytes = data.size < available ? data.size : static_cast<size_t>(available);
     clip.samples.resize(bytes);
     file.Seek(data.dataOffset);
     clip.samples.resize(file.Read(clip.samples.data(), bytes));

@@ -17,7 +17,7 @@ enum class WaveReadResult {
     NotMono,         // more than one channel
     SkipFailed,      // cannot move past the "fmt " chunk (silent)
     NoDataChunk,     // no "data" chunk after the "fmt " chunk
-    DataTooLarge,    // the "data" chunk declares more than any sane clip (silent)
+    DataTooLarge,    // the "data" chunk holds more than any sane clip (silent)
 };
 
 struct WaveClip {
@@ -26,9 +26,11 @@ struct WaveClip {
 };
 
 // Clips larger than this are refused: 64 MiB is minutes of audio, far beyond
-// any clip of the game, and a damaged size field must not claim the memory.
+// any clip of the game. Counted in the bytes the file holds, so a damaged size
+// field never claims the memory.
 constexpr uint32_t kMaxClipBytes = 64u * 1024u * 1024u;
 
 // Reads the open file from its start. A "data" chunk that declares more bytes
-// than the file holds gives the bytes that are there.
+// than the file holds (0xFFFFFFFF from a streaming writer) gives the bytes
+// that are there.
 WaveReadResult ReadWaveClip(platform::RiffReader& file, WaveClip& clip);
