@@ -146,15 +146,29 @@ TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
     EXPECT_EQ(entries, 1);
 }
 
-TEST_F(Files, ADamagedSettingsFileReadsAsDefaultsAndStaysUntilWritten) {
-    platform::GetProfileString("", "aria", "");  // creates the folder and file
-    const std::string damaged = "[broken\n\x01\x02 not a key file";
-    std::ofstream(platform::SettingsFilePath(), std::ios::binary) << damaged;
-    EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), "fallback");
-    std::ifstream in(platform::SettingsFilePath(), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
-    ASSERT_TRUE(platform::WriteProfileString("", "aria", "Japan"));
-    EXPECT_EQ(platform::GetProfileString("", "aria", ""), "Japan");
+TEST_F(Files, ADamagedSettingsFileGivesWhatItHoldsAndIsKeptAsBadWhenWritten) {
+    const struct {
+        std::string text, aria;
+        bool keptAsBad;
+    } cases[] = {
+        {"[broken\n\x01\x02 not a key file", "fallback", true},
+        {"\xEF\xBB\xBF[settings]\naria=Japan\n", "Japan", false},
+        {"[settings]\nnot a key, group or comment\naria=Japan\n", "Japan", true},
+        {"[settings]\nnote=" + std::string(10 << 20, 'x') + "\naria=Japan\n", "Japan", true},
+    };
+    const std::string path = platform::SettingsFilePath(), bad = path + ".bad";
+    fs::create_directories(fs::path(path).parent_path());
+    for (const auto& c : cases) {
+        fs::remove(bad);
+        std::ofstream(path, std::ios::binary) << c.text;
+        EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), c.aria);
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.text);
+        ASSERT_TRUE(platform::WriteProfileString("", "name", "Kenji"));
+        EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), c.aria);
+        std::ifstream kept(bad, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), c.keptAsBad ? c.text : "");
+    }
 }
 
 }  // namespace

@@ -8,6 +8,10 @@
 // '=', '#', '[', ';', non-ASCII, even bytes that are not UTF-8). Writing
 // replaces the file atomically, so a crash or a full disk never leaves a
 // half-written file behind.
+//
+// A damaged file is read for all it holds: a byte-order mark, a line the key
+// file parser refuses and an over-long line are skipped. The first save
+// after that keeps the file as it was beside it, as "<name>.ini.bad".
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,7 +29,8 @@ std::string SettingsFilePath();
 // settings live from the first run. A file that exists is never touched.
 std::string GetProfileString(const std::string& section, const std::string& entry,
                              const std::string& defaultValue);
-// Sets `entry` to `value` and saves the file; a corrupt file is replaced.
+// Sets `entry` to `value` and saves the file; a damaged file is first kept as
+// "<name>.ini.bad" (replacing an older one).
 // False when the file could not be written.
 bool WriteProfileString(const std::string& section, const std::string& entry,
                         const std::string& value);
