@@ -3,6 +3,7 @@
 // lookup's letter case, and the settings file keeping every value whole.
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -169,6 +170,12 @@ TEST_F(Files, ADamagedSettingsFileGivesWhatItHoldsAndIsKeptAsBadWhenWritten) {
         std::ifstream kept(bad, std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), c.keptAsBad ? c.text : "");
     }
+    // A FIFO in its place must neither block the start nor be replaced.
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), "fallback");
+    EXPECT_FALSE(platform::WriteProfileString("", "aria", "Japan"));
+    EXPECT_TRUE(fs::is_fifo(path));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -82,9 +83,10 @@ constexpr size_t kLongestLine = size_t{1} << 20;
 constexpr size_t kLargestFile = size_t{64} << 20;
 
 enum class Stored {
-    Missing,  // no file yet
-    Whole,    // every line was read
-    Damaged,  // lines or the whole file could not be read: a save keeps it as ".bad" first
+    Missing,   // no file yet
+    Whole,     // every line was read
+    Damaged,   // lines or the whole file could not be read: a save keeps it as ".bad" first
+    NotAFile,  // a FIFO, device or folder: read as no settings, never written over
 };
 
 bool KeyFileAccepts(const std::string& text) {
@@ -140,9 +142,19 @@ std::string ReadableLines(const std::string& text, bool& lost) {
 // Reads the settings file into `file` (which must be empty), keeping all it
 // can of a damaged one.
 Stored LoadSettings(const std::string& path, GKeyFile* file, GKeyFileFlags flags) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a FIFO without a writer cannot hold up the start.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
+        struct stat info;
+        if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            return Stored::NotAFile;  // e.g. a socket, which cannot be opened
+        }
         return errno == ENOENT ? Stored::Missing : Stored::Damaged;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return Stored::NotAFile;
     }
     std::string text;
     bool lost = false;
@@ -315,6 +327,10 @@ bool WriteProfileStrings(const std::string& section,
     GKeyFile* file = g_key_file_new();
     int flags = G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS;
     Stored stored = LoadSettings(path, file, static_cast<GKeyFileFlags>(flags));
+    if (stored == Stored::NotAFile) {
+        g_key_file_free(file);
+        return false;
+    }
     // What could not be read is not lost with the save: the file as it was is
     // kept beside it (the newest damaged one only).
     std::string badPath = path + ".bad";

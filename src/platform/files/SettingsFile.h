@@ -11,7 +11,9 @@
 //
 // A damaged file is read for all it holds: a byte-order mark, a line the key
 // file parser refuses and an over-long line are skipped. The first save
-// after that keeps the file as it was beside it, as "<name>.ini.bad".
+// after that keeps the file as it was beside it, as "<name>.ini.bad". A path
+// that is no regular file (a FIFO, a device) reads as no settings and is never
+// written over.
 #include <string>
 #include <utility>
 #include <vector>
