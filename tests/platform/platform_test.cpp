@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +133,12 @@ TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
                                   std::string("nul\0inside\x01\x7f", 12),
                                   "\xff\xfe not UTF-8 \x93\xfa\x96\x7b",
                                   std::string(3000, 'x')};
+    const fs::path folder = root / "config" / "velkor";
+    fs::create_directories(folder);
+    std::ofstream(folder / "test_platform.ini.Ab12Cd");  // a save killed a minute ago
+    fs::last_write_time(folder / "test_platform.ini.Ab12Cd",
+                        fs::file_time_type::clock::now() - std::chrono::minutes(1));
+    std::ofstream(folder / "test_platform.ini.Zz9yX8");  // another copy of the game mid-save
     for (const std::string& value : values) {
         ASSERT_TRUE(platform::WriteProfileString("", "name", value));
         EXPECT_EQ(platform::GetProfileString("", "name", "default"), value);
@@ -140,11 +147,12 @@ TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
     // Escapes written by hand: either case of hex; a broken escape stays text.
     EXPECT_EQ(platform::UnescapeSettingValue("\\x41\\x6a \\xZ1 \\x4"), "Aj \\xZ1 \\x4");
     int entries = 0;
-    for (const auto& entry : fs::directory_iterator(root / "config" / "velkor")) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
         ++entries;
-        EXPECT_EQ(entry.path().filename(), "test_platform.ini");
+        EXPECT_TRUE(entry.path().filename() == "test_platform.ini" ||
+                    entry.path().filename() == "test_platform.ini.Zz9yX8");
     }
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(entries, 2);
 }
 
 TEST_F(Files, ADamagedSettingsFileGivesWhatItHoldsAndIsKeptAsBadWhenWritten) {

@@ -187,6 +187,40 @@ Stored LoadSettings(const std::string& path, GKeyFile* file, GKeyFileFlags flags
     return lost ? Stored::Damaged : Stored::Whole;
 }
 
+// A save killed between writing its temporary file ("<name>.ini.XXXXXX", six
+// letters or digits, GLib's pattern) and renaming it leaves that file behind
+// for good. Only those older than this are taken: a second copy of the game
+// may be in the middle of its own save, and losing its temporary would lose
+// that save. A save of a few lines takes far less.
+constexpr gint64 kStaleTemporarySeconds = 30;
+
+void RemoveStaleTemporaries(const std::string& path) {
+    std::string folder = DirectoryOf(path);
+    std::string prefix = path.substr(folder.size() + 1) + ".";
+    GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
+    if (dir == nullptr) {
+        return;
+    }
+    gint64 now = g_get_real_time() / G_USEC_PER_SEC;
+    while (const gchar* name = g_dir_read_name(dir)) {
+        std::string_view entry(name);
+        if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        bool ours = true;
+        for (char c : entry.substr(prefix.size())) {
+            ours = ours && g_ascii_isalnum(c);
+        }
+        std::string temporary = folder + "/" + name;
+        GStatBuf info;
+        if (ours && g_lstat(temporary.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            now - info.st_mtime > kStaleTemporarySeconds) {
+            g_unlink(temporary.c_str());
+        }
+    }
+    g_dir_close(dir);
+}
+
 }  // namespace
 
 void SetSettingsCompany(const std::string& name) {
@@ -299,6 +333,7 @@ std::string GetProfileString(const std::string& section, const std::string& entr
                              const std::string& defaultValue) {
     std::string path = SettingsFilePath();
     g_mkdir_with_parents(DirectoryOf(path).c_str(), 0700);
+    RemoveStaleTemporaries(path);
     GKeyFile* file = g_key_file_new();
     std::string result = defaultValue;
     if (LoadSettings(path, file, G_KEY_FILE_NONE) == Stored::Missing) {

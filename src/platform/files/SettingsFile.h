@@ -28,7 +28,8 @@ std::string SettingsFilePath();
 // The value of `entry`, or `defaultValue` when the file, the entry or the
 // file's contents are missing, unreadable or corrupt. Creates the folder and,
 // when there is no file yet, an empty one, so a player finds where the
-// settings live from the first run. A file that exists is never touched.
+// settings live from the first run. A file that exists is never touched; the
+// temporary files of saves killed long ago are removed.
 std::string GetProfileString(const std::string& section, const std::string& entry,
                              const std::string& defaultValue);
 // Sets `entry` to `value` and saves the file; a damaged file is first kept as
