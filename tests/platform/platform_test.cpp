@@ -3,8 +3,10 @@
 // lookup's letter case, and the settings file keeping every value whole.
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -131,6 +133,12 @@ TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
                                   std::string("nul\0inside\x01\x7f", 12),
                                   "\xff\xfe not UTF-8 \x93\xfa\x96\x7b",
                                   std::string(3000, 'x')};
+    const fs::path folder = root / "config" / "velkor";
+    fs::create_directories(folder);
+    std::ofstream(folder / "test_platform.ini.Ab12Cd");  // a save killed a minute ago
+    fs::last_write_time(folder / "test_platform.ini.Ab12Cd",
+                        fs::file_time_type::clock::now() - std::chrono::minutes(1));
+    std::ofstream(folder / "test_platform.ini.Zz9yX8");  // another copy of the game mid-save
     for (const std::string& value : values) {
         ASSERT_TRUE(platform::WriteProfileString("", "name", value));
         EXPECT_EQ(platform::GetProfileString("", "name", "default"), value);
@@ -139,22 +147,43 @@ TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
     // Escapes written by hand: either case of hex; a broken escape stays text.
     EXPECT_EQ(platform::UnescapeSettingValue("\\x41\\x6a \\xZ1 \\x4"), "Aj \\xZ1 \\x4");
     int entries = 0;
-    for (const auto& entry : fs::directory_iterator(root / "config" / "velkor")) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
         ++entries;
-        EXPECT_EQ(entry.path().filename(), "test_platform.ini");
+        EXPECT_TRUE(entry.path().filename() == "test_platform.ini" ||
+                    entry.path().filename() == "test_platform.ini.Zz9yX8");
     }
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(entries, 2);
 }
 
-TEST_F(Files, ADamagedSettingsFileReadsAsDefaultsAndStaysUntilWritten) {
-    platform::GetProfileString("", "aria", "");  // creates the folder and file
-    const std::string damaged = "[broken\n\x01\x02 not a key file";
-    std::ofstream(platform::SettingsFilePath(), std::ios::binary) << damaged;
+TEST_F(Files, ADamagedSettingsFileGivesWhatItHoldsAndIsKeptAsBadWhenWritten) {
+    const struct {
+        std::string text, aria;
+        bool keptAsBad;
+    } cases[] = {
+        {"[broken\n\x01\x02 not a key file", "fallback", true},
+        {"\xEF\xBB\xBF[settings]\naria=Japan\n", "Japan", false},
+        {"[settings]\nnot a key, group or comment\naria=Japan\n", "Japan", true},
+        {"[settings]\nnote=" + std::string(10 << 20, 'x') + "\naria=Japan\n", "Japan", true},
+    };
+    const std::string path = platform::SettingsFilePath(), bad = path + ".bad";
+    fs::create_directories(fs::path(path).parent_path());
+    for (const auto& c : cases) {
+        fs::remove(bad);
+        std::ofstream(path, std::ios::binary) << c.text;
+        EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), c.aria);
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.text);
+        ASSERT_TRUE(platform::WriteProfileString("", "name", "Kenji"));
+        EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), c.aria);
+        std::ifstream kept(bad, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), c.keptAsBad ? c.text : "");
+    }
+    // A FIFO in its place must neither block the start nor be replaced.
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
     EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), "fallback");
-    std::ifstream in(platform::SettingsFilePath(), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
-    ASSERT_TRUE(platform::WriteProfileString("", "aria", "Japan"));
-    EXPECT_EQ(platform::GetProfileString("", "aria", ""), "Japan");
+    EXPECT_FALSE(platform::WriteProfileString("", "aria", "Japan"));
+    EXPECT_TRUE(fs::is_fifo(path));
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 #include "platform/files/SettingsFile.h"
 
+#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 
 #include "platform/sys/AppName.h"
 
@@ -69,6 +74,151 @@ size_t Utf8SequenceLength(const char* p, size_t remaining) {
         return 0;
     }
     return static_cast<size_t>(g_utf8_skip[static_cast<unsigned char>(*p)]);
+}
+
+// A settings line longer than this is nothing we wrote (our values are a name
+// and an area); it is left out rather than held in memory twice.
+constexpr size_t kLongestLine = size_t{1} << 20;
+// Past this size the rest of the file is not read at all.
+constexpr size_t kLargestFile = size_t{64} << 20;
+
+enum class Stored {
+    Missing,   // no file yet
+    Whole,     // every line was read
+    Damaged,   // lines or the whole file could not be read: a save keeps it as ".bad" first
+    NotAFile,  // a FIFO, device or folder: read as no settings, never written over
+};
+
+bool KeyFileAccepts(const std::string& text) {
+    GKeyFile* probe = g_key_file_new();
+    bool accepted = g_key_file_load_from_data(probe, text.data(), text.size(), G_KEY_FILE_NONE,
+                                              nullptr) != FALSE;
+    g_key_file_free(probe);
+    return accepted;
+}
+
+// Whether GLib's parser takes `line` where it stands; each line is tried on
+// its own, so one bad line costs only itself.
+bool LineIsReadable(std::string_view line, bool& inGroup) {
+    if (line.size() > kLongestLine) {
+        return false;
+    }
+    size_t first = 0;
+    while (first < line.size() && g_ascii_isspace(line[first])) {
+        ++first;
+    }
+    bool blankOrComment = first == line.size() || line[first] == '#';
+    if (!blankOrComment && line[first] == '[') {
+        bool group = KeyFileAccepts(std::string(line));
+        inGroup = inGroup || group;
+        return group;
+    }
+    if (!blankOrComment && !inGroup) {
+        return false;  // a key before any group
+    }
+    return KeyFileAccepts("[probe]\n" + std::string(line));
+}
+
+// The file's text without a leading byte-order mark and without the lines the
+// key file parser would refuse. `lost` is set when a line was left out.
+std::string ReadableLines(const std::string& text, bool& lost) {
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    std::string kept;
+    bool inGroup = false;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        size_t next = end == std::string::npos ? text.size() : end + 1;
+        std::string_view line(text.data() + start, next - start);
+        if (LineIsReadable(line, inGroup)) {
+            kept.append(line);
+        } else {
+            lost = true;
+        }
+        start = next;
+    }
+    return kept;
+}
+
+// Reads the settings file into `file` (which must be empty), keeping all it
+// can of a damaged one.
+Stored LoadSettings(const std::string& path, GKeyFile* file, GKeyFileFlags flags) {
+    // Non-blocking, so a FIFO without a writer cannot hold up the start.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        struct stat info;
+        if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            return Stored::NotAFile;  // e.g. a socket, which cannot be opened
+        }
+        return errno == ENOENT ? Stored::Missing : Stored::Damaged;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return Stored::NotAFile;
+    }
+    std::string text;
+    bool lost = false;
+    char buffer[65536];
+    for (;;) {
+        ssize_t count = read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            lost = lost || count < 0;
+            break;
+        }
+        if (text.size() + static_cast<size_t>(count) > kLargestFile) {
+            lost = true;
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(count));
+    }
+    close(fd);
+    if (lost) {
+        // The last line read may be cut short.
+        size_t lastNewline = text.rfind('\n');
+        text.resize(lastNewline == std::string::npos ? 0 : lastNewline + 1);
+    }
+    std::string kept = ReadableLines(text, lost);
+    if (!g_key_file_load_from_data(file, kept.data(), kept.size(), flags, nullptr)) {
+        return Stored::Damaged;  // nothing was loaded
+    }
+    return lost ? Stored::Damaged : Stored::Whole;
+}
+
+// A save killed between writing its temporary file ("<name>.ini.XXXXXX", six
+// letters or digits, GLib's pattern) and renaming it leaves that file behind
+// for good. Only those older than this are taken: a second copy of the game
+// may be in the middle of its own save, and losing its temporary would lose
+// that save. A save of a few lines takes far less.
+constexpr gint64 kStaleTemporarySeconds = 30;
+
+void RemoveStaleTemporaries(const std::string& path) {
+    std::string folder = DirectoryOf(path);
+    std::string prefix = path.substr(folder.size() + 1) + ".";
+    GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
+    if (dir == nullptr) {
+        return;
+    }
+    gint64 now = g_get_real_time() / G_USEC_PER_SEC;
+    while (const gchar* name = g_dir_read_name(dir)) {
+        std::string_view entry(name);
+        if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        bool ours = true;
+        for (char c : entry.substr(prefix.size())) {
+            ours = ours && g_ascii_isalnum(c);
+        }
+        std::string temporary = folder + "/" + name;
+        GStatBuf info;
+        if (ours && g_lstat(temporary.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            now - info.st_mtime > kStaleTemporarySeconds) {
+            g_unlink(temporary.c_str());
+        }
+    }
+    g_dir_close(dir);
 }
 
 }  // namespace
@@ -183,22 +333,18 @@ std::string GetProfileString(const std::string& section, const std::string& entr
                              const std::string& defaultValue) {
     std::string path = SettingsFilePath();
     g_mkdir_with_parents(DirectoryOf(path).c_str(), 0700);
-    if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
+    RemoveStaleTemporaries(path);
+    GKeyFile* file = g_key_file_new();
+    std::string result = defaultValue;
+    if (LoadSettings(path, file, G_KEY_FILE_NONE) == Stored::Missing) {
         // First run: the file appears with its (empty) group. An existing file is never rewritten
         // here, even when it cannot be read: only a save replaces it.
         std::string header = std::string("[") + GroupOf(section) + "]\n";
         g_file_set_contents(path.c_str(), header.c_str(), static_cast<gssize>(header.size()),
                             nullptr);
-        return defaultValue;
-    }
-    GKeyFile* file = g_key_file_new();
-    std::string result = defaultValue;
-    if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, nullptr)) {
-        gchar* raw = g_key_file_get_value(file, GroupOf(section), entry.c_str(), nullptr);
-        if (raw != nullptr) {
-            result = UnescapeSettingValue(raw);
-            g_free(raw);
-        }
+    } else if (gchar* raw = g_key_file_get_value(file, GroupOf(section), entry.c_str(), nullptr)) {
+        result = UnescapeSettingValue(raw);
+        g_free(raw);
     }
     g_key_file_free(file);
     return result;
@@ -215,11 +361,17 @@ bool WriteProfileStrings(const std::string& section,
     g_mkdir_with_parents(DirectoryOf(path).c_str(), 0700);
     GKeyFile* file = g_key_file_new();
     int flags = G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS;
-    if (!g_key_file_load_from_file(file, path.c_str(), static_cast<GKeyFileFlags>(flags),
-                                   nullptr)) {
-        // Missing or corrupt: start a fresh file.
+    Stored stored = LoadSettings(path, file, static_cast<GKeyFileFlags>(flags));
+    if (stored == Stored::NotAFile) {
         g_key_file_free(file);
-        file = g_key_file_new();
+        return false;
+    }
+    // What could not be read is not lost with the save: the file as it was is
+    // kept beside it (the newest damaged one only).
+    std::string badPath = path + ".bad";
+    if (stored == Stored::Damaged && std::rename(path.c_str(), badPath.c_str()) != 0) {
+        g_key_file_free(file);
+        return false;
     }
     for (const auto& [entry, value] : entries) {
         std::string text = EscapeSettingValue(value);
@@ -229,6 +381,9 @@ bool WriteProfileStrings(const std::string& section,
     // old one.
     bool saved = g_key_file_save_to_file(file, path.c_str(), nullptr) != FALSE;
     g_key_file_free(file);
+    if (!saved && stored == Stored::Damaged) {
+        std::rename(badPath.c_str(), path.c_str());
+    }
     return saved;
 }
 

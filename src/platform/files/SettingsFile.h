@@ -8,6 +8,12 @@
 // '=', '#', '[', ';', non-ASCII, even bytes that are not UTF-8). Writing
 // replaces the file atomically, so a crash or a full disk never leaves a
 // half-written file behind.
+//
+// A damaged file is read for all it holds: a byte-order mark, a line the key
+// file parser refuses and an over-long line are skipped. The first save
+// after that keeps the file as it was beside it, as "<name>.ini.bad". A path
+// that is no regular file (a FIFO, a device) reads as no settings and is never
+// written over.
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,10 +28,12 @@ std::string SettingsFilePath();
 // The value of `entry`, or `defaultValue` when the file, the entry or the
 // file's contents are missing, unreadable or corrupt. Creates the folder and,
 // when there is no file yet, an empty one, so a player finds where the
-// settings live from the first run. A file that exists is never touched.
+// settings live from the first run. A file that exists is never touched; the
+// temporary files of saves killed long ago are removed.
 std::string GetProfileString(const std::string& section, const std::string& entry,
                              const std::string& defaultValue);
-// Sets `entry` to `value` and saves the file; a corrupt file is replaced.
+// Sets `entry` to `value` and saves the file; a damaged file is first kept as
+// "<name>.ini.bad" (replacing an older one).
 // False when the file could not be written.
 bool WriteProfileString(const std::string& section, const std::string& entry,
                         const std::string& value);
