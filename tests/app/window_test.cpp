@@ -432,16 +432,27 @@ TEST(MainWindow, APasswordAskedFromTheWorkerOpensOnTheWindowsThread) {
 TEST(MainWindow, SignalsAskToCloseAndAQuitRequestEndsTheRun) {
     ASSERT_TRUE(platform::OpenDisplay());
     // 0: a quit request, last, since it keeps any later run from starting.
+    // SIGTERM comes while a message box waits for OK, and must not wait too.
     for (int signal : {SIGTERM, SIGINT, SIGHUP, 0}) {
         platform::MainWindow window("ZankoruC", 732, 570);
         Recorder handler(window);
-        handler.onTick = [signal](int tick) {
-            if (tick == 2) {
+        int at = signal == SIGTERM ? 3 : 2;
+        handler.onTick = [signal, at](int tick) {
+            if (tick == 2 && at == 3) {
+                platform::DesktopMessageBoxes().Show("text", "zankoruc");
+            } else if (tick == at) {
                 signal != 0 ? (void)raise(signal) : platform::PostQuitMessage(0);
+            } else if (tick == 50) {  // a second on: the box is answered for it
+                ForEachWindow([](GtkWindow* box) {
+                    if (GTK_IS_MESSAGE_DIALOG(box)) {
+                        gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+                    }
+                });
             }
         };
         EXPECT_EQ(window.Run(handler), signal != 0 ? 2 : -1);
-        std::vector<std::string> closed{"start", "close", "end@2"}, quit{"start", "end@2"};
+        std::string end = "end@" + std::to_string(at);
+        std::vector<std::string> closed{"start", "close", end}, quit{"start", end};
         EXPECT_EQ(handler.events, signal != 0 ? closed : quit);
     }
 }
