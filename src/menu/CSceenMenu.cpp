@@ -40,9 +40,11 @@ void CSceenMenu::Paint(platform::Canvas& canvas) {
 }
 
 void CSceenMenu::OnKey(int key) {
-    if (key == platform::VK_UP) {
+    // The keypad's 8 and 2 arrive as keypad digits whatever the Num Lock
+    // state (the duel needs its keys by position), so they are the arrows too.
+    if (key == platform::VK_UP || key == platform::VK_NUMPAD0 + 8) {
         --cursor;
-    } else if (key == platform::VK_DOWN) {
+    } else if (key == platform::VK_DOWN || key == platform::VK_NUMPAD0 + 2) {
         ++cursor;
     }
     int count = static_cast<int>(items.size());

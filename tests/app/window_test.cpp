@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -122,6 +123,23 @@ TEST(MainWindow, RealKeyReleasesArriveOnceAsKeyCodes) {
                                 0x31, 0x67, 0x63, platform::VK_SPACE}));
 }
 
+std::string Be32(uint32_t v) {
+    return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+// A PNG chunk with its CRC.
+std::string PngChunk(const std::string& type, const std::string& data) {
+    std::string chunk = type + data;
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : chunk) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return Be32(static_cast<uint32_t>(data.size())) + chunk + Be32(~crc);
+}
+
 TEST(CairoCanvas, FillsBlackWritesTextOnItsBackgroundAndLeavesBlackOut) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 100);
     cairo_t* cr = cairo_create(surface);
@@ -137,6 +155,23 @@ TEST(CairoCanvas, FillsBlackWritesTextOnItsBackgroundAndLeavesBlackOut) {
     platform::Picture picture;
     ASSERT_TRUE(picture.Load("/tmp\\" + file.substr(5)));
     std::remove(file.c_str());
+    // A small file whose header claims more than 4096 x 4096 (8-bit RGB) is
+    // refused before the decoder fills a picture that size (60000 x 60000
+    // took 10 GB), and leaves the picture empty.
+    std::string huge = file + ".png";
+    std::ofstream(huge, std::ios::binary)
+        << "\x89PNG\r\n\x1a\n"
+        << PngChunk("IHDR", Be32(4097) + Be32(4097) + std::string("\x08\x02\0\0\0", 5))
+        << PngChunk("IDAT", "") << std::string(3000, '\0');
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    platform::Picture hugePicture;
+    EXPECT_FALSE(hugePicture.Load("/tmp\\" + huge.substr(5)));
+    EXPECT_TRUE(hugePicture.IsNull());
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024);  // kilobytes
+    std::remove(huge.c_str());
     cairo_set_source_rgb(cr, 1, 0, 0);
     cairo_rectangle(cr, 0, 80, 20, 10);
     cairo_fill(cr);
@@ -397,16 +432,27 @@ TEST(MainWindow, APasswordAskedFromTheWorkerOpensOnTheWindowsThread) {
 TEST(MainWindow, SignalsAskToCloseAndAQuitRequestEndsTheRun) {
     ASSERT_TRUE(platform::OpenDisplay());
     // 0: a quit request, last, since it keeps any later run from starting.
+    // SIGTERM comes while a message box waits for OK, and must not wait too.
     for (int signal : {SIGTERM, SIGINT, SIGHUP, 0}) {
         platform::MainWindow window("ZankoruC", 732, 570);
         Recorder handler(window);
-        handler.onTick = [signal](int tick) {
-            if (tick == 2) {
+        int at = signal == SIGTERM ? 3 : 2;
+        handler.onTick = [signal, at](int tick) {
+            if (tick == 2 && at == 3) {
+                platform::DesktopMessageBoxes().Show("text", "zankoruc");
+            } else if (tick == at) {
                 signal != 0 ? (void)raise(signal) : platform::PostQuitMessage(0);
+            } else if (tick == 50) {  // a second on: the box is answered for it
+                ForEachWindow([](GtkWindow* box) {
+                    if (GTK_IS_MESSAGE_DIALOG(box)) {
+                        gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+                    }
+                });
             }
         };
         EXPECT_EQ(window.Run(handler), signal != 0 ? 2 : -1);
-        std::vector<std::string> closed{"start", "close", "end@2"}, quit{"start", "end@2"};
+        std::string end = "end@" + std::to_string(at);
+        std::vector<std::string> closed{"start", "close", end}, quit{"start", end};
         EXPECT_EQ(handler.events, signal != 0 ? closed : quit);
     }
 }

@@ -58,11 +58,12 @@ TEST_F(Menu, StartsWithTheTitleAndMusicThenEveryKeySpeaksAndPaintsTheCursorsItem
         int key, cursor;
         MenuChoice chosen;
     } presses[] = {
-        {VK_UP, 0, C::None},     {VK_DOWN, 1, C::None},     {VK_SPACE, 1, C::Easy},
-        {VK_DOWN, 2, C::Easy},   {VK_RETURN, 2, C::Normal}, {VK_ESCAPE, 2, C::Normal},
-        {'7', 2, C::Normal},     {VK_DOWN, 3, C::Normal},   {VK_DOWN, 4, C::Normal},
-        {VK_DOWN, 5, C::Normal}, {VK_DOWN, 6, C::Normal},   {VK_DOWN, 6, C::Normal},
-        {VK_SPACE, 6, C::End},   {VK_UP, 5, C::End},
+        {VK_UP, 0, C::None},         {VK_DOWN, 1, C::None},     {VK_SPACE, 1, C::Easy},
+        {VK_DOWN, 2, C::Easy},       {VK_RETURN, 2, C::Normal}, {VK_ESCAPE, 2, C::Normal},
+        {'7', 2, C::Normal},         {VK_DOWN, 3, C::Normal},   {VK_DOWN, 4, C::Normal},
+        {VK_DOWN, 5, C::Normal},     {VK_DOWN, 6, C::Normal},   {VK_DOWN, 6, C::Normal},
+        {VK_SPACE, 6, C::End},       {VK_UP, 5, C::End},        {VK_NUMPAD0 + 8, 4, C::End},
+        {VK_NUMPAD0 + 2, 5, C::End},  // the keypad's arrows
     };
     EXPECT_EQ(Started(), (Played{{Path("menu/Title"), 0}, {Path("opning"), 1}}));
     long repaints = host.repaints;

@@ -13,6 +13,7 @@
 
 #include "platform/sys/Display.h"
 #include "platform/ui/CairoCanvas.h"
+#include "platform/ui/MessageBox.h"
 #include "platform/ui/ParentWindow.h"
 #include "platform/ui/Picture.h"
 #include "platform/ui/VirtualKeys.h"
@@ -448,6 +449,9 @@ int MainWindow::Run(WindowHandler& handler) {
         if (state->handler != nullptr) {
             state->handler->OnCloseRequest();
         }
+        // A box waiting for OK (one at start, say) would hold the end up
+        // until someone pressed it.
+        CloseMessageBoxes();
         return G_SOURCE_CONTINUE;
     };
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {

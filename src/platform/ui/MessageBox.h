@@ -20,4 +20,8 @@ class DesktopMessageBoxes final : public MessageBoxes {
     void Show(const std::string& text, const std::string& caption) override;
 };
 
+// The program is ending (a termination signal): every open box is closed as
+// if OK were pressed, and later ones are not shown.
+void CloseMessageBoxes();
+
 }  // namespace platform

@@ -5,6 +5,13 @@
 #include "platform/files/AssetPath.h"
 
 namespace platform {
+namespace {
+
+// The game's pictures are a few hundred pixels wide; anything past this is
+// a broken or hostile file.
+constexpr int kMaxSide = 4096;
+
+}  // namespace
 
 struct Picture::Impl {
     GdkPixbuf* pixbuf = nullptr;
@@ -22,6 +29,14 @@ bool Picture::Load(const std::string& assetPath) {
     impl = std::make_unique<Impl>();
     std::string file = FindAssetFile(assetPath);
     if (file.empty()) {
+        return false;
+    }
+    // The size is read from the header first: a few bytes claiming a huge
+    // picture would otherwise make the decoder fill gigabytes before failing.
+    int width = 0;
+    int height = 0;
+    if (gdk_pixbuf_get_file_info(file.c_str(), &width, &height) != nullptr &&
+        (width > kMaxSide || height > kMaxSide)) {
         return false;
     }
     // GdkPixbuf recognises the format from the content, whatever the extension.
