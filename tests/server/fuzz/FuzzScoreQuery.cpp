@@ -65,19 +65,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
 }
-
-#ifdef REPLAY_MAIN
-// Without libFuzzer: runs the entry over every file of the folder given.
-#include <filesystem>
-#include <fstream>
-
-int main(int argc, char** argv) {
-    std::filesystem::path folder = argc > 1 ? argv[1] : ".";
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        std::ifstream file(entry.path(), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(file)), {});
-        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    }
-    return std::filesystem::is_empty(folder) ? 1 : 0;  // no seeds is a failure, as is no folder
-}
-#endif
