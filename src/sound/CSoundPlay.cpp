@@ -34,9 +34,10 @@ constexpr LoadMessage kLoadMessages[] = {
 // answer, -1, is applied as the volume (and remembered like any other).
 constexpr int32_t kUnlistedClipVolume = -1;
 
-// The files whose refusal the player has been told of, kept for the whole
-// run: a refused swing sound is played at every swing, and a modal box at
-// each would bury the duel under boxes. One entry per clip file at most.
+// The files refused, and the player told of it, kept for the whole run: a
+// refused swing sound is played at every swing, and a modal box (or a fresh
+// read of the file) at each would bury the duel. One entry per clip file at
+// most.
 std::set<std::string> refusedFiles;
 
 constexpr int kSuccess = 0;
@@ -79,6 +80,9 @@ int CSoundPlay::LoadSound(int id) {
     if (file.empty()) {
         return kFailure;
     }
+    if (refusedFiles.count(file) != 0) {
+        return kFailure;  // refused and told already: not read again at every play
+    }
     platform::RiffReader reader;
     if (!reader.Open(file)) {
         return kFailure;
@@ -87,9 +91,7 @@ int CSoundPlay::LoadSound(int id) {
     WaveReadResult result = ReadWaveClip(reader, clip);
     reader.Close();
     if (result != WaveReadResult::Ok) {
-        if (!refusedFiles.insert(file).second) {
-            return kFailure;  // told already
-        }
+        refusedFiles.insert(file);
         for (const LoadMessage& message : kLoadMessages) {
             if (message.result == result) {
                 // The path on its own line says which of the game's files to replace.
