@@ -65,7 +65,7 @@ bool DesktopDialogs::AskCredentials(const CredentialsPrompt& prompt, Credentials
     gtk_widget_grab_focus(userEntry);
 
     shownDialog = GTK_DIALOG(dialog);
-    bool accepted = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK;
+    bool accepted = RunModalDialog(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL) == GTK_RESPONSE_OK;
     shownDialog = nullptr;
     if (accepted) {
         credentials.user = gtk_entry_get_text(GTK_ENTRY(userEntry));

@@ -442,6 +442,7 @@ int MainWindow::Run(WindowHandler& handler) {
     impl->handler = &handler;
     impl->ended = false;
     impl->result = -1;
+    ReopenMessageBoxes();
     // Logout, a closed terminal, Ctrl+C or kill: the orderly end, so the
     // settings are saved.
     GSourceFunc onSignal = [](gpointer data) -> gboolean {

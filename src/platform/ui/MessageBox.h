@@ -20,8 +20,10 @@ class DesktopMessageBoxes final : public MessageBoxes {
     void Show(const std::string& text, const std::string& caption) override;
 };
 
-// The program is ending (a termination signal): every open box is closed as
-// if OK were pressed, and later ones are not shown.
+// The program is ending (a termination signal): every open box and dialog is
+// closed as if OK, Close or Cancel were pressed, and later ones are not shown.
 void CloseMessageBoxes();
+// A new run of the window shows them again.
+void ReopenMessageBoxes();
 
 }  // namespace platform

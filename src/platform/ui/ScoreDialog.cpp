@@ -78,7 +78,7 @@ bool DesktopDialogs::AskScore(ScoreDialogFields& fields) {
 
     dialog.show_all();
     nameEntry.grab_focus();
-    if (dialog.run() != kSendResponse) {
+    if (RunModalDialog(dialog.gobj(), kCloseResponse) != kSendResponse) {
         return false;
     }
     fields.name = nameEntry.get_text();
