@@ -151,6 +151,9 @@ void SdlAudioOutput::Watch() {
         }
         lock.lock();
     }
+    // SDL keeps the error text of a failed open per thread; this thread is
+    // not one of SDL's, so SDL would never free it.
+    SDL_TLSCleanup();
 }
 
 std::unique_ptr<SoundBuffer> SdlAudioOutput::CreateSoundBuffer(
