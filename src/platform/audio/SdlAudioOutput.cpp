@@ -10,7 +10,8 @@ namespace {
 
 // The watchdog's rhythm: how often it looks, how long a playing output may
 // stay without a callback before it counts as gone, how often it tries to
-// open again once it is gone.
+// open again once it is gone, and how many callbacks show that a new stream
+// flows (before that, a silence is the server starting up).
 constexpr auto kWatchEvery = std::chrono::milliseconds(100);
 constexpr int64_t kSilentCallbackMs = 500;
 constexpr auto kRetryEvery = std::chrono::milliseconds(200);
