@@ -8,7 +8,7 @@ packages=(
     libmicrohttpd-dev libsqlite3-dev libpq-dev postgresql
     libespeak-ng-dev espeak-ng-data librsvg2-common fonts-liberation fonts-ipafont-gothic
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool
+    xvfb xauth xdotool pulseaudio pulseaudio-utils
     python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11 openssl
     chromium wrk
 )

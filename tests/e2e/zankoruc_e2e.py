@@ -80,9 +80,9 @@ class Game:  # the program with its settings, sound output and error output in `
         self.ear = Ear(os.path.join(work, "output.raw"))
         self.errors = open(os.path.join(work, "stderr.txt"), "w+b")  # a pipe could fill
         self.process = subprocess.Popen([binary or BINARY], cwd=game_dir or GAME_DIR,
-            stderr=self.errors,
-            stdout=subprocess.DEVNULL, env=dict(os.environ, XDG_CONFIG_HOME=work, no_proxy="*",
-            SDL_AUDIODRIVER="disk", SDL_DISKAUDIOFILE=self.ear.path, **env))  # a local server
+            stderr=self.errors, stdout=subprocess.DEVNULL, env={**os.environ,
+            "XDG_CONFIG_HOME": work, "no_proxy": "*",  # a local server
+            "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.ear.path, **env})
 
     def stop(self):
         self.process.kill()  # unless it has ended
@@ -167,18 +167,110 @@ def play(game, ear, deadline):  # answers every swing with its key and the strik
     return None
 
 
-def heard_since(ear, path, since):
-    # How well the output explains the clip's first 0.3 s, on a 256-frame mixer period.
-    with wave.open(path) as wav:  # 16-bit mono, played at its own rate
-        rate, data = wav.getframerate(), array.array("h", wav.readframes(wav.getnframes()))
-    at = [k * rate / RATE for k in range(int(0.3 * RATE))]
-    clip = [data[int(p)] * (1 - p % 1) + data[int(p) + 1] * (p % 1) for p in at]
-    ear.wait(since + 5 * RATE)
+def clip_samples(path):  # 16-bit mono
+    with wave.open(path) as wav:
+        return wav.getframerate(), array.array("h", wav.readframes(wav.getnframes()))
 
-    def correlation(y):
-        return sum(map(operator.mul, y, clip)) / len(y) / math.sqrt(energy(y) * energy(clip) or 1)
-    return max(correlation(ear.left[f:f + len(clip)])
+
+def clip_start(path):  # the clip's first 0.3 s at the output's rate
+    rate, data = clip_samples(path)
+    at = [k * rate / RATE for k in range(int(0.3 * RATE))]
+    return [data[int(p)] * (1 - p % 1) + data[int(p) + 1] * (p % 1) for p in at]
+
+
+def correlation(y, clip):
+    return sum(map(operator.mul, y, clip)) / len(y) / math.sqrt(energy(y) * energy(clip) or 1)
+
+
+def heard_since(ear, path, since):
+    # How well the output explains the clip's start, on a 256-frame mixer period.
+    clip = clip_start(path)
+    ear.wait(since + 5 * RATE)
+    return max(correlation(ear.left[f:f + len(clip)], clip)
                for f in range(since // 256 * 256, since + 4 * RATE, 256))
+
+
+def decimated(samples, n=8):  # the mean of every n: 6 kHz keeps a voice
+    return [sum(samples[i:i + n]) / n for i in range(0, len(samples) - n + 1, n)]
+
+
+def recorded_since(ear, path, since, channel):
+    # The same, in a recording that keeps no period grid: the best place found at an
+    # eighth of the rate, then to the frame.
+    clip = clip_start(path)
+    ear.wait(since + 5 * RATE)
+    heard = getattr(ear, channel)
+    small, small_clip = decimated(heard[since:since + 4 * RATE + len(clip)]), decimated(clip)
+    near = max(range(len(small) - len(small_clip)),
+               key=lambda f: correlation(small[f:f + len(small_clip)], small_clip))
+    return max(correlation(heard[f:f + len(clip)], clip)
+               for f in range(since + 8 * near - 8, since + 8 * near + 9))
+
+
+class Pulse:  # a PulseAudio daemon of the test's own: a null sink "zk", recorded at its monitor
+    def __init__(self, work):
+        self.work, self.recorder, self.daemon, self.starts = work, None, None, 0
+        run_dir, home = os.path.join(work, "pulse-run"), os.path.join(work, "pulse-home")
+        os.makedirs(home)
+        os.makedirs(run_dir, mode=0o700)
+        self.socket, self.warming = os.path.join(run_dir, "native"), os.path.join(run_dir, "warm")
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=run_dir, HOME=home)
+        self.game_env = {"SDL_AUDIODRIVER": "pulseaudio", "PULSE_SERVER": "unix:" + self.socket}
+
+    def start(self):  # then records what the sink plays: the ear
+        self.starts += 1
+        log = open(os.path.join(self.work, "pulse-%d.log" % self.starts), "wb")
+        self.env["PULSE_SERVER"] = "unix:" + self.warming
+        self.daemon = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--log-target=stderr",
+             "-L", "module-null-sink sink_name=zk rate=48000 format=float32le channels=2",
+             "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + self.warming],
+            env=self.env, stdout=log, stderr=log)
+        up = wait_for(lambda: subprocess.run(["pactl", "info"], env=self.env,
+                      capture_output=True).returncode == 0, 20)
+        if not check(up, "PulseAudio %d runs" % self.starts):
+            print(pathlib.Path(log.name).read_text(errors="replace")[-3000:])
+            return None
+        ear = Ear(os.path.join(self.work, "monitor-%d.raw" % self.starts))
+        self.recorder = subprocess.Popen(
+            ["parec", "--raw", "--format=float32le", "--rate=48000", "--channels=2",
+             "--latency-msec=20", "-d", "zk.monitor"], env=self.env,
+            stdout=open(ear.path, "wb"), stderr=subprocess.DEVNULL)
+        # A new null sink first sleeps through a long block, and a stream that comes
+        # meanwhile waits up to 2 s to be heard. The game finds the server once it is awake.
+        wait_for(lambda: os.path.getsize(ear.path) > 0, 10, step=0.02)
+        os.replace(self.warming, self.socket)
+        self.env["PULSE_SERVER"] = "unix:" + self.socket
+        return ear
+
+    def kill(self):
+        for process in (self.daemon, self.recorder):
+            if process:
+                process.kill()
+                process.wait()
+
+    def sink_inputs(self):  # the streams playing, as pactl lists them
+        return subprocess.run(["pactl", "list", "sink-inputs"], env=self.env,
+                              capture_output=True, text=True).stdout
+
+
+def first_sound(ear, since, timeout):  # the first frame from `since` on that is not silence
+    at = [since]
+
+    def sounding():
+        ear.poll()
+        while at[0] < len(ear.left) and abs(ear.left[at[0]]) + abs(ear.right[at[0]]) < 1e-4:
+            at[0] += 1
+        return at[0] < len(ear.left)
+    return at[0] if wait_for(sounding, timeout, step=0.02) else None
+
+
+def dropouts(ear, start, end, least=64):  # runs of at least `least` frames of exact digital zero
+    runs, run = 0, 0
+    for f in range(start, end):
+        run = run + 1 if ear.left[f] == 0.0 and ear.right[f] == 0.0 else 0
+        runs += run == least
+    return runs
 
 
 def ranking_server(work):  # the real one beside the game, on a fresh database; (process, host)
@@ -329,13 +421,98 @@ def badclip(work):
         game.stop()
 
 
+def sound_path(name):
+    return os.path.join(GAME_DIR, "sound", *name.split("/"))
+
+
+def pulse_heard(work):
+    pulse = Pulse(work)
+    ear = pulse.start()
+    game = ear and Game(work, pulse.game_env)
+    try:
+        start = game and first_sound(ear, 0, 30)
+        if not check(start is not None, "the game's sound reaches PulseAudio's sink"):
+            return
+        both = tuple(recorded_since(ear, sound_path("menu/Title.snz"), max(0, start - RATE // 10),
+                                    side) for side in ("left", "right"))
+        check(min(both) > 0.5, "the title voice is heard in both channels (%.2f, %.2f)" % both)
+        listed = pulse.sink_inputs()
+        check('application.name = "ZankoruC"' in listed and 'media.role = "game"' in listed,
+              "the server lists the stream as ZankoruC's, in the game role:\n" + listed)
+    finally:
+        if game:
+            game.stop()
+        pulse.kill()
+
+
+def pulse_load(work):  # two busy loops on the two cores while the menu's music plays
+    rate, music = clip_samples(sound_path("opning.snz"))
+    longest = max(len(run) for run in bytes(int(x == 0) for x in music).split(b"\0"))
+    if not check(longest * RATE / rate < 60, "the music itself holds no 64 silent frames"):
+        return
+    pulse, loads = Pulse(work), []
+    ear = pulse.start()
+    game = ear and Game(work, pulse.game_env)
+    try:
+        start = game and first_sound(ear, 0, 30)
+        if not check(start is not None, "the game's sound reaches PulseAudio's sink"):
+            return
+        loads = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(2)]
+        begin, end = start + RATE // 2, start + RATE // 2 + 20 * RATE
+        ear.wait(end)
+        lost = dropouts(ear, begin, end)
+        check(len(ear.left) >= end and lost == 0, "20 s of music under load without a dropout "
+              "(%d runs of 64 silent frames)" % lost)
+    finally:
+        for load in loads:
+            load.kill()
+        if game:
+            game.stop()
+        pulse.kill()
+
+
+def pulse_restart(work):  # the sound server dies while the menu's music plays, and comes back
+    pulse = Pulse(work)
+    ear = pulse.start()
+    game = ear and Game(work, pulse.game_env)
+    try:
+        if not check(game and first_sound(ear, 0, 30) is not None, "the game is heard"):
+            return
+        time.sleep(1.5)
+        pulse.kill()
+        time.sleep(1)  # the game looks for a server meanwhile, and finds none
+        ear = pulse.start()
+        back = time.monotonic()
+        heard = ear and first_sound(ear, 0, 10)
+        took = time.monotonic() - back
+        if not check(heard is not None and took < 2, "the music is heard at the new server's "
+                     "monitor %.2f s after it is up" % took):
+            return
+        ear.wait(heard + RATE)
+        tenths = [energy(ear.left[f:f + RATE // 10]) for f in range(heard, heard + RATE, RATE // 10)]
+        check(min(tenths) > 1e-6, "and it goes on: every tenth of the next second sounds")
+        check(game.process.poll() is None, "the game lives on")
+        focus("ZankoruC")
+        pressed = ear.poll()
+        press("Down")
+        voice = recorded_since(ear, sound_path("menu/easy.snz"), pressed, "left")
+        check(voice > 0.5, "a key still gets its menu voice (correlation %.2f)" % voice)
+        game.process.send_signal(signal.SIGTERM)  # the watchdog stops with the program
+        check(wait_for(lambda: game.process.poll() == 0, 10), "SIGTERM ends it with status 0")
+    finally:
+        if game:
+            game.stop()
+        pulse.kill()
+
+
 if __name__ == "__main__":
     MODE, BINARY, GAME_DIR = sys.argv[1:]
     work = tempfile.mkdtemp(prefix="zk-e2e-%s-" % MODE)
     try:
         {"won": won, "hung": hung, "nodisplay": nodisplay, "sigterm": sigterm,
          "badclip": badclip,
-         "elsewhere": elsewhere, "noassets": noassets}[MODE](work)
+         "elsewhere": elsewhere, "noassets": noassets, "pulse_heard": pulse_heard,
+         "pulse_load": pulse_load, "pulse_restart": pulse_restart}[MODE](work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
         if keyboard:  # at the end of its input it would look for a display

@@ -1,6 +1,7 @@
 // The platform pieces the game's rules lean on: deadlines across the counter's
 // wrap, the runtime's random sequence, the key codes the duel reads, the asset
-// lookup's letter case, and the settings file keeping every value whole.
+// lookup's letter case, the settings file keeping every value whole, and the
+// sound server's names kept to the game.
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include "platform/sys/Clock.h"
 #include "platform/sys/CrtRandom.h"
 #include "platform/sys/Shell.h"
+#include "platform/sys/SoundServerNames.h"
 #include "platform/ui/MainWindow.h"
 
 namespace fs = std::filesystem;
@@ -88,6 +90,33 @@ TEST(VirtualKeys, DuelKeysArriveWhateverShiftCapsNumLockAndLayout) {
 
 TEST(Shell, WithoutADisplayNoBrowserIsLaunched) {
     EXPECT_FALSE(platform::DesktopShell().OpenUri("http://127.0.0.1:9/"));
+}
+
+// The sound server's names go to the game's stream only: a value the player set
+// stays, and a program the game starts (the updater) does not pass for the game.
+TEST(SoundServerNames, KeepThePlayersValueAndStayOutOfStartedPrograms) {
+    setenv("PULSE_PROP", "media.role=music", 1);
+    unsetenv("PIPEWIRE_PROPS");
+    platform::NameGameForSoundServers();
+    EXPECT_STREQ(std::getenv("PULSE_PROP"), "media.role=music");
+    const char* pipewire = std::getenv("PIPEWIRE_PROPS");
+    ASSERT_NE(pipewire, nullptr);
+    EXPECT_NE(std::string(pipewire).find("media.role=Game"), std::string::npos) << pipewire;
+
+    const std::string base =
+        (fs::temp_directory_path() / "zk-env-").string() + std::to_string(getpid());
+    const fs::path written = base + ".done";
+    ASSERT_TRUE(platform::DesktopShell().StartProgram(
+        "/bin/sh", {"-c", "env > \"$0\" && mv \"$0\" \"$1\"", base + ".part", written.string()}));
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(written) && std::chrono::steady_clock::now() < deadline) {
+        usleep(10000);
+    }
+    std::ifstream file(written);
+    std::string environment((std::istreambuf_iterator<char>(file)), {});
+    fs::remove(written);
+    EXPECT_NE(environment.find("PULSE_PROP=media.role=music\n"), std::string::npos);
+    EXPECT_EQ(environment.find("PIPEWIRE_PROPS"), std::string::npos) << environment;
 }
 
 TEST(ApplicationName, IsTheFileNameWithoutItsLastExtension) {

@@ -186,6 +186,11 @@ void AudioMixer::Render(float* out, int frames) {
     }
 }
 
+bool AudioMixer::AnyPlaying() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::any_of(voices.begin(), voices.end(), [](const Voice* v) { return v->playing; });
+}
+
 void AudioMixer::RenderVoiceLocked(Voice& voice, float* out, int frames) {
     const uint32_t count = voice.frameCount;
     if (count == 0) {

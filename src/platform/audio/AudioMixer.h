@@ -16,6 +16,8 @@ namespace platform {
 class AudioMixer {
   public:
     static constexpr int kOutputRate = 48000;
+    // The frames tests and benchmarks render at a time. The output asks for
+    // whatever count its device wants.
     static constexpr int kPeriodFrames = 256;
     static constexpr size_t kMaxVoices = 1024;
 
@@ -33,6 +35,10 @@ class AudioMixer {
     // buffer into `out`, which it first clears. Allocates nothing and touches
     // no file: it runs on the audio thread.
     void Render(float* out, int frames);
+
+    // Whether any buffer is playing: an output that has stopped asking for
+    // periods is only missed while there is something to hear.
+    bool AnyPlaying();
 
   private:
     // One clip as the mixer sees it. Written by the game thread under the
