@@ -1,11 +1,12 @@
 # make run   - install what is missing, build, generate the assets, start the game
 # make test  - the same set-up, then every test (end-to-end ones under Xvfb)
+# make package - the same set-up, then the Debian packages in $(BUILD)/
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test build deps sanitize bench format format-check clean
+.PHONY: run test build deps package sanitize bench format format-check clean
 
 deps:
 	@tools/install-deps.sh
@@ -19,6 +20,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j 2
+
+package: build
+	cd $(BUILD) && cpack
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

@@ -6,9 +6,10 @@ packages=(
     build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
     libgtkmm-3.0-dev libsdl2-dev libcurl4-openssl-dev
     libmicrohttpd-dev libsqlite3-dev libpq-dev postgresql
-    libespeak-ng-dev espeak-ng-data librsvg2-common fonts-liberation fonts-ipafont-gothic
+    libespeak-ng-dev espeak-ng-data librsvg2-common librsvg2-bin fonts-liberation fonts-ipafont-gothic
+    desktop-file-utils appstream lintian
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool pulseaudio pulseaudio-utils
+    xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils
     python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11 openssl
     chromium wrk
 )

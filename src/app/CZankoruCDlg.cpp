@@ -17,8 +17,14 @@ constexpr int kSystemIconSize = 32;
 
 CZankoruCDlg::CZankoruCDlg(platform::Services& services, std::string gameDirectory)
     : baseDir(std::move(gameDirectory)), services(services) {
-    // The application icon lies beside the executable, in res/.
-    icon.Load(platform::ExecutableDirectory() + "\\res\\zankoruc.png");
+    // The application icon: the build tree renders it into res/ beside the
+    // program; an installed or unpacked tree keeps it in the icon theme's
+    // folder beside the game's data.
+    std::string bin = platform::ExecutableDirectory();
+    if (!icon.Load(bin + "\\res\\zankoruc.png")) {
+        icon.Load(bin + "/..\\share\\icons\\hicolor\\256x256\\apps\\" + platform::kApplicationId +
+                  ".png");
+    }
 }
 
 CZankoruCDlg::~CZankoruCDlg() {

@@ -182,11 +182,12 @@ def correlation(y, clip):
     return sum(map(operator.mul, y, clip)) / len(y) / math.sqrt(energy(y) * energy(clip) or 1)
 
 
-def heard_since(ear, path, since):
+def heard_since(ear, path, since, channel="left"):
     # How well the output explains the clip's start, on a 256-frame mixer period.
     clip = clip_start(path)
     ear.wait(since + 5 * RATE)
-    return max(correlation(ear.left[f:f + len(clip)], clip)
+    heard = getattr(ear, channel)
+    return max(correlation(heard[f:f + len(clip)], clip)
                for f in range(since // 256 * 256, since + 4 * RATE, 256))
 
 
@@ -406,6 +407,37 @@ def noassets(work):  # a lone binary: no game files anywhere it looks
         game.stop()
 
 
+def unpacked(work):  # the Debian package (BINARY) unpacked into a root of its own
+    root, home = pathlib.Path(work, "root"), pathlib.Path(work, "home")
+    home.mkdir()
+    subprocess.run(["dpkg-deb", "-x", BINARY, str(root)], check=True, timeout=60)
+    depends = run("dpkg-deb", "-f", BINARY, "Depends")
+    check("libsdl2" in depends, "the package depends on the libraries it links: %r" % depends)
+    check("zankoruc-ranking" not in run("dpkg-deb", "-c", BINARY), "the ranking server is left out")
+    game = Game(work, game_dir=home, binary=str(root / "usr" / "games" / "zankoruc"))
+    try:
+        title = os.path.join(GAME_DIR, "sound", "menu", "Title.snz")
+        heard = [heard_since(game.ear, title, 0, channel) for channel in ("left", "right")]
+        check(min(heard) > 0.5, "the title voice is heard in both channels (correlation %.2f, %.2f)"
+              % tuple(heard))
+        window = visible_window("ZankoruC") or ""
+        # The desktop matches the window to its entry by WM_CLASS.
+        entry = [f.stem for f in root.glob("usr/share/applications/*.desktop")]
+        pattern = "^%s$" % re.escape(entry[0] if entry else "no desktop entry")
+        named = [run("xdotool", "search", "--" + part, pattern).split() for part in ("classname", "class")]
+        check(all(window in found for found in named), "WM_CLASS names the desktop entry %r" % entry)
+        icon = run("xprop", "-id", window, "-f", "_NET_WM_ICON", "32c", "_NET_WM_ICON")[:40]
+        check(icon.startswith("_NET_WM_ICON(CARDINAL) = 256, 256"),  # the build tree's is 128
+              "the window shows the unpacked tree's icon: %r" % icon)
+        focus("ZankoruC")
+        press(*["Down"] * 6, "Return")  # End, the last item
+        ended = wait_for(lambda: game.process.poll() is not None, 30)
+        check(ended and game.process.returncode == 0, "End exits with status 0 (%r)"
+              % game.process.returncode)
+    finally:
+        game.stop()
+
+
 def badclip(work):
     clip = pathlib.Path(work, "game", "sound", "menu", "Title.snz")
     shutil.copytree(GAME_DIR, clip.parents[2])
@@ -511,8 +543,9 @@ if __name__ == "__main__":
     try:
         {"won": won, "hung": hung, "nodisplay": nodisplay, "sigterm": sigterm,
          "badclip": badclip,
-         "elsewhere": elsewhere, "noassets": noassets, "pulse_heard": pulse_heard,
-         "pulse_load": pulse_load, "pulse_restart": pulse_restart}[MODE](work)
+         "elsewhere": elsewhere, "noassets": noassets, "unpacked": unpacked,
+         "pulse_heard": pulse_heard, "pulse_load": pulse_load, "pulse_restart": pulse_restart
+         }[MODE](work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
         if keyboard:  # at the end of its input it would look for a display

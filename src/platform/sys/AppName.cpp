@@ -8,6 +8,8 @@
 
 namespace platform {
 
+const char kApplicationId[] = ZANKORUC_APP_ID;
+
 std::string BaseNameWithoutExtension(const std::string& path) {
     size_t slash = path.find_last_of('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

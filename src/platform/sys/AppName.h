@@ -8,6 +8,12 @@ namespace platform {
 
 std::string ApplicationName();
 
+// The desktop's name for the game, reverse-DNS. It names the desktop entry,
+// the AppStream metadata and the icon, and the window carries it (X11
+// WM_CLASS, Wayland app_id) so the desktop can match the running window to
+// them. Set at build time from the one CMake variable ZANKORUC_APP_ID.
+extern const char kApplicationId[];
+
 // The folder the executable lies in, without a trailing separator; "" when
 // it cannot be found.
 std::string ExecutableDirectory();

@@ -2,11 +2,10 @@
 
 #include <cstdlib>
 
+#include "platform/sys/AppName.h"
+
 namespace platform {
 namespace {
-
-// The application id the desktop file, the icon and GTK know the game by.
-constexpr const char* kApplicationId = "io.github.zankoruc.ZankoruC";
 
 std::vector<std::string>& VariablesSet() {
     static std::vector<std::string> names;

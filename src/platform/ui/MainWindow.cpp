@@ -9,8 +9,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <set>
+#include <string>
 #include <vector>
 
+#include "platform/sys/AppName.h"
 #include "platform/sys/Display.h"
 #include "platform/ui/CairoCanvas.h"
 #include "platform/ui/MessageBox.h"
@@ -254,8 +256,19 @@ bool OpenDisplay() {
     if ((x11 == nullptr || x11[0] == '\0') && (wayland == nullptr || wayland[0] == '\0')) {
         return false;
     }
-    // No command line is read: GTK gets none.
-    if (!gtk_init_check(nullptr, nullptr)) {
+    // The window names itself by the application id (Wayland's app_id, the
+    // X11 WM_CLASS), which is also the desktop entry's name: the desktop then
+    // shows the entry's name and icon for the running game.
+    g_set_prgname(kApplicationId);
+    g_set_application_name("ZankoruC");
+    // The player's command line is not GTK's. GDK would make the WM_CLASS
+    // class from the program name with its first letter raised; its --class
+    // option keeps it the id itself.
+    std::string classOption = std::string("--class=") + kApplicationId;
+    char* arguments[] = {const_cast<char*>(kApplicationId), classOption.data(), nullptr};
+    int count = 2;
+    char** argv = arguments;
+    if (!gtk_init_check(&count, &argv)) {
         return false;
     }
     Gtk::Main::init_gtkmm_internals();
@@ -507,6 +520,15 @@ void MainWindow::SetTimer(int id, int periodMs) {
 }
 
 void MainWindow::SetIcon(const Picture& icon) {
+    // An installed game's icon is in the desktop's icon theme, at every size,
+    // under the application id; the picture stands in where the theme has
+    // none (a build tree, an unpacked package), for this window and the
+    // dialogs alike.
+    if (gtk_icon_theme_has_icon(gtk_icon_theme_get_default(), kApplicationId)) {
+        gtk_window_set_icon_name(impl->window.gobj(), kApplicationId);
+        gtk_window_set_default_icon_name(kApplicationId);
+        return;
+    }
     auto* pixbuf = static_cast<GdkPixbuf*>(icon.NativePixbuf());
     if (pixbuf != nullptr) {
         gtk_window_set_icon(impl->window.gobj(), pixbuf);

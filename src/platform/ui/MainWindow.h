@@ -55,7 +55,8 @@ class MainWindow {
     // A repeating timer that calls OnTimer(id) every `periodMs`, on schedule:
     // a late tick does not push the later ones back. Lives until the run ends.
     void SetTimer(int id, int periodMs);
-    // The window's icon, large and small. An empty picture leaves it unset.
+    // The window's icon: the icon theme's one named by the application id,
+    // else `icon` (an empty picture leaves none).
     void SetIcon(const Picture& icon);
 
     void RequestRepaint();
