@@ -9,7 +9,7 @@
 #include "platform/net/CurlHttpClient.h"
 #include "platform/sys/AppName.h"
 #include "platform/sys/CommandLine.h"
-#include "platform/sys/SoundServerNames.h"
+#include "platform/sys/SoundServerEnvironment.h"
 #include "platform/ui/DesktopDialogs.h"
 #include "platform/ui/MainWindow.h"
 
@@ -26,7 +26,7 @@ int CZankoruCApp::InitInstance(int argc, char** argv) {
     }
     // The environment is changed while this is the only thread: opening the
     // display starts GLib's and GTK's.
-    platform::NameGameForSoundServers();
+    platform::PrepareSoundServerEnvironment();
     if (!platform::OpenDisplay()) {
         std::fprintf(stderr,
                      "%s: no display to open the game window on (set DISPLAY or "

@@ -22,7 +22,7 @@ CZankoruCDlg::CZankoruCDlg(platform::Services& services, std::string gameDirecto
     // folder beside the game's data.
     std::string bin = platform::ExecutableDirectory();
     if (!icon.Load(bin + "\\res\\zankoruc.png")) {
-        icon.Load(bin + "/..\\share\\icons\\hicolor\\256x256\\apps\\" + platform::kApplicationId +
+        icon.Load(bin + "\\..\\share\\icons\\hicolor\\256x256\\apps\\" + platform::kApplicationId +
                   ".png");
     }
 }

@@ -18,7 +18,7 @@
 #include "platform/sys/Clock.h"
 #include "platform/sys/CrtRandom.h"
 #include "platform/sys/Shell.h"
-#include "platform/sys/SoundServerNames.h"
+#include "platform/sys/SoundServerEnvironment.h"
 #include "platform/ui/MainWindow.h"
 
 namespace fs = std::filesystem;
@@ -94,10 +94,11 @@ TEST(Shell, WithoutADisplayNoBrowserIsLaunched) {
 
 // The sound server's names go to the game's stream only: a value the player set
 // stays, and a program the game starts (the updater) does not pass for the game.
-TEST(SoundServerNames, KeepThePlayersValueAndStayOutOfStartedPrograms) {
+TEST(SoundServerEnvironment, KeepThePlayersValueAndStayOutOfStartedPrograms) {
     setenv("PULSE_PROP", "media.role=music", 1);
     unsetenv("PIPEWIRE_PROPS");
-    platform::NameGameForSoundServers();
+    unsetenv("PULSE_LATENCY_MSEC");
+    platform::PrepareSoundServerEnvironment();
     EXPECT_STREQ(std::getenv("PULSE_PROP"), "media.role=music");
     const char* pipewire = std::getenv("PIPEWIRE_PROPS");
     ASSERT_NE(pipewire, nullptr);
@@ -117,6 +118,7 @@ TEST(SoundServerNames, KeepThePlayersValueAndStayOutOfStartedPrograms) {
     fs::remove(written);
     EXPECT_NE(environment.find("PULSE_PROP=media.role=music\n"), std::string::npos);
     EXPECT_EQ(environment.find("PIPEWIRE_PROPS"), std::string::npos) << environment;
+    EXPECT_EQ(environment.find("PULSE_LATENCY_MSEC"), std::string::npos) << environment;
 }
 
 TEST(ApplicationName, IsTheFileNameWithoutItsLastExtension) {

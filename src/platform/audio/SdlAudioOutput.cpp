@@ -32,7 +32,7 @@ void SetStreamHints() {
     SDL_SetHintWithPriority(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Game sound", SDL_HINT_DEFAULT);
     // Only the PipeWire backend passes a role on, and PipeWire spells its
     // roles capitalised ("Game", as its policy modules match them).
-    // PulseAudio's lowercase "game" comes from PULSE_PROP (SoundServerNames).
+    // PulseAudio's lowercase "game" comes from PULSE_PROP (SoundServerEnvironment).
     SDL_SetHintWithPriority(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "Game", SDL_HINT_DEFAULT);
     // SIGTERM and SIGINT belong to the window's GLib loop. SDL would turn them
     // into quit events nobody reads if it ever found them unhandled, say when

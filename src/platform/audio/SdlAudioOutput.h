@@ -21,11 +21,11 @@ class SdlAudioOutput final : public AudioOutput {
     // The frames SDL asks for at each callback, 10.7 ms at 48 kHz. SDL hands
     // this figure on to the server as the whole latency it asks for: the
     // PulseAudio backend sets the stream's target length (tlength) to one such
-    // period, with PA_STREAM_ADJUST_LATENCY, so the server sizes its own
-    // buffering to it; the PipeWire backend asks for node.latency =
-    // frames/48000. 256 frames gave PulseAudio 3-4 ms of buffer, and a busy
-    // machine missed it: the music broke up. 512 frames kept the music whole
-    // under load while a key's sound still starts well within 25 ms.
+    // period, with PA_STREAM_ADJUST_LATENCY; the PipeWire backend asks for
+    // node.latency = frames/48000. 256 frames gave PulseAudio 3-4 ms of buffer
+    // and the music broke up on a busy machine; 1024 took key release to
+    // sound past 25 ms. On PulseAudio the server's buffer is asked for on its
+    // own as well (PULSE_LATENCY_MSEC, see SoundServerEnvironment).
     static constexpr int kDeviceFrames = 512;
 
     SdlAudioOutput() = default;

@@ -3,7 +3,7 @@
 #include <gio/gio.h>
 
 #include "platform/sys/Display.h"
-#include "platform/sys/SoundServerNames.h"
+#include "platform/sys/SoundServerEnvironment.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/sys/SoundServerNames.h"
+#include "platform/sys/SoundServerEnvironment.h"
 
 #include <cstdlib>
 
@@ -18,9 +18,18 @@ void SetUnlessSet(const char* name, const std::string& value) {
     }
 }
 
+// The sound server's share of the latency, in ms. SDL hands PulseAudio one
+// period as the whole buffer (10.7 ms); a busy machine then misses it and the
+// music breaks up. Asked for 20 ms, the server keeps about two periods queued:
+// key release to sound measured 23 ms median instead of 16, and the music
+// played 60 s under load with no dropout where it had 33 a minute.
+// PipeWire's own streams are left at the period SDL asks for: their latency
+// request sets the quantum of the whole graph, the screen reader's too.
+constexpr const char* kPulseLatencyMs = "20";
+
 }  // namespace
 
-void NameGameForSoundServers() {
+void PrepareSoundServerEnvironment() {
     const std::string id = kApplicationId;
     // PulseAudio's words: lowercase roles, "icon_name". The client's
     // properties are copied onto each of its streams.
@@ -30,6 +39,9 @@ void NameGameForSoundServers() {
     // capitalised and writes "icon-name".
     SetUnlessSet("PIPEWIRE_PROPS", "{ media.role=Game application.name=ZankoruC application.id=" +
                                        id + " application.icon-name=" + id + " }");
+    // libpulse reads it when a stream connects and puts it in place of the
+    // buffer SDL asked for.
+    SetUnlessSet("PULSE_LATENCY_MSEC", kPulseLatencyMs);
 }
 
 const std::vector<std::string>& SoundServerVariablesSet() {
