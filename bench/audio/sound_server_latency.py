@@ -463,14 +463,14 @@ def count_dropouts(samples):
     return int(np.sum(ends - starts >= DROPOUT_FRAMES))
 
 
-def measure(backend, binary, game_dir, work, presses, load_seconds):
+def measure(backend, binary, game_dir, work, presses, load_seconds, extra_env):
     result = {"backend": backend.name, "driver": backend.driver, "load_before": load_average()}
     env, recorder_command = backend.start(work)
     recorder = None
     game = None
     keys = None
     try:
-        game_env = dict(env, SDL_AUDIODRIVER=backend.driver, NO_AT_BRIDGE="1")
+        game_env = dict(env, SDL_AUDIODRIVER=backend.driver, NO_AT_BRIDGE="1", **extra_env)
         if recorder_command:
             recorder = Recorder(recorder_command, env)
             if not wait_until(lambda: recorder.frames > 0, 10):
@@ -596,6 +596,9 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--presses", type=int, default=20)
     parser.add_argument("--load-seconds", type=float, default=60)
+    parser.add_argument("--game-env", action="append", default=[], metavar="NAME=VALUE",
+                        help="set for the game only, e.g. PULSE_LATENCY_MSEC=20 to try a "
+                        "server-side latency request")
     parser.add_argument("--json", help="where the results go (default BUILD/bench/audio/"
                         "sound_server_latency-LABEL.json)")
     args = parser.parse_args()
@@ -606,8 +609,10 @@ def main():
         sys.exit("no game at %s with its directory %s: build it first" % (binary, game_dir))
     json_path = args.json or os.path.join(build, "bench", "audio",
                                           "sound_server_latency-%s.json" % args.label)
-    results = {"label": args.label, "binary": binary, "presses": args.presses,
-               "load_seconds": args.load_seconds, "recorder_frames": RECORDER_FRAMES,
+    extra_env = dict(item.split("=", 1) for item in args.game_env)
+    results = {"label": args.label, "binary": binary, "game_env": extra_env,
+               "presses": args.presses, "load_seconds": args.load_seconds,
+               "recorder_frames": RECORDER_FRAMES,
                "cores": os.cpu_count(), "runs": {}, "summary": {}, "skipped": {}}
     for name in args.backends.split(","):
         backend = BACKENDS[name]()
@@ -622,7 +627,7 @@ def main():
             log("%s run %d/%d (load %.2f)" % (name, run + 1, args.runs, load_average()))
             try:
                 result = measure(backend, binary, game_dir, work, args.presses,
-                                 args.load_seconds)
+                                 args.load_seconds, extra_env)
                 shutil.rmtree(work, ignore_errors=True)
             except (RuntimeError, OSError, subprocess.SubprocessError) as error:
                 result = {"backend": name, "error": str(error), "work": work}
