@@ -12,6 +12,9 @@ packages=(
     xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils
     python3 python3-gi python3-pyatspi at-spi2-core dbus-daemon dbus-x11 openssl
     chromium wrk
+    # The sound-server benchmark: its own PulseAudio and PipeWire, XTest keys,
+    # and the cross-correlation that finds a voice under the music.
+    pulseaudio pulseaudio-utils pipewire pipewire-bin wireplumber python3-xlib python3-numpy
 )
 
 missing=()
