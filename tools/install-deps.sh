@@ -14,7 +14,7 @@ packages=(
     chromium wrk
     # The sound-server benchmark: its own PulseAudio and PipeWire, XTest keys,
     # and the cross-correlation that finds a voice under the music.
-    pulseaudio pulseaudio-utils pipewire pipewire-bin wireplumber python3-xlib python3-numpy
+    pipewire pipewire-bin wireplumber python3-xlib python3-numpy
 )
 
 missing=()
