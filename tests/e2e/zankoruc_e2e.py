@@ -492,7 +492,7 @@ def pulse_load(work):  # two busy loops on the two cores while the menu's music 
         loads = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(2)]
         begin, end = start + RATE // 2, start + RATE // 2 + 20 * RATE
         ear.wait(end)
-        # With its 20 ms buffer the stream breaks about once in three minutes on two
+        # With its 20 ms buffer the stream breaks about once in two minutes on two
         # busy cores shared with the recorder; one in 20 s passes, the 10.7 ms buffer
         # SDL asks for alone had 2 to 66, a 5.3 ms one 37 to 137.
         lost = dropouts(ear, begin, end)
