@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # MODE BINARY GAME_DIR under xvfb-run; every wait polls to a generous deadline: load is slow
-import array, json, math, operator, os, pathlib, re, shutil, signal, socket  # noqa: E401
+import array, contextlib, json, math, operator, os, pathlib, re, shutil, signal, socket  # noqa: E401
 import subprocess, sys, tempfile, time, urllib.request, wave  # noqa: E401
 
 RATE, BLOCK = 48000, 480  # the output's frames per second (float32 stereo); 10 ms
@@ -457,24 +457,32 @@ def sound_path(name):
     return os.path.join(GAME_DIR, "sound", *name.split("/"))
 
 
-def pulse_heard(work):
+@contextlib.contextmanager
+def game_on_pulse(work):  # (pulse, ear, game, its first sound), None when either did not start
     pulse = Pulse(work)
     ear = pulse.start()
     game = ear and Game(work, pulse.game_env)
     try:
         start = game and first_sound(ear, 0, 30)
-        if not check(start is not None, "the game's sound reaches PulseAudio's sink"):
+        heard = check(start is not None, "the game's sound reaches PulseAudio's sink")
+        yield (pulse, ear, game, start) if heard else None
+    finally:
+        if game:
+            game.stop()
+        pulse.kill()
+
+
+def pulse_heard(work):
+    with game_on_pulse(work) as started:
+        if not started:
             return
+        pulse, ear, game, start = started
         both = tuple(recorded_since(ear, sound_path("menu/Title.snz"), max(0, start - RATE // 10),
                                     side) for side in ("left", "right"))
         check(min(both) > 0.5, "the title voice is heard in both channels (%.2f, %.2f)" % both)
         listed = pulse.sink_inputs()
         check('application.name = "ZankoruC"' in listed and 'media.role = "game"' in listed,
               "the server lists the stream as ZankoruC's, in the game role:\n" + listed)
-    finally:
-        if game:
-            game.stop()
-        pulse.kill()
 
 
 def pulse_load(work):  # two busy loops on the two cores while the menu's music plays
@@ -482,37 +490,30 @@ def pulse_load(work):  # two busy loops on the two cores while the menu's music 
     longest = max(len(run) for run in bytes(int(x == 0) for x in music).split(b"\0"))
     if not check(longest * RATE / rate < 60, "the music itself holds no 64 silent frames"):
         return
-    pulse, loads = Pulse(work), []
-    ear = pulse.start()
-    game = ear and Game(work, pulse.game_env)
-    try:
-        start = game and first_sound(ear, 0, 30)
-        if not check(start is not None, "the game's sound reaches PulseAudio's sink"):
+    with game_on_pulse(work) as started:
+        if not started:
             return
+        pulse, ear, game, start = started
         loads = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(2)]
-        begin, end = start + RATE // 2, start + RATE // 2 + 20 * RATE
-        ear.wait(end)
+        try:
+            begin, end = start + RATE // 2, start + RATE // 2 + 20 * RATE
+            ear.wait(end)
+        finally:
+            for load in loads:
+                load.kill()
         # With its 20 ms buffer the stream breaks about once in two minutes on two
         # busy cores shared with the recorder; one in 20 s passes, the 10.7 ms buffer
         # SDL asks for alone had 2 to 66, a 5.3 ms one 37 to 137.
         lost = dropouts(ear, begin, end)
         check(len(ear.left) >= end and lost <= 1, "20 s of music under load, at most one "
               "dropout (%d runs of 64 silent frames)" % lost)
-    finally:
-        for load in loads:
-            load.kill()
-        if game:
-            game.stop()
-        pulse.kill()
 
 
 def pulse_restart(work):  # the sound server dies while the menu's music plays, and comes back
-    pulse = Pulse(work)
-    ear = pulse.start()
-    game = ear and Game(work, pulse.game_env)
-    try:
-        if not check(game and first_sound(ear, 0, 30) is not None, "the game is heard"):
+    with game_on_pulse(work) as started:
+        if not started:
             return
+        pulse, ear, game, start = started
         time.sleep(1.5)
         pulse.kill()
         time.sleep(1)  # the game looks for a server meanwhile, and finds none
@@ -534,10 +535,6 @@ def pulse_restart(work):  # the sound server dies while the menu's music plays, 
         check(voice > 0.5, "a key still gets its menu voice (correlation %.2f)" % voice)
         game.process.send_signal(signal.SIGTERM)  # the watchdog stops with the program
         check(wait_for(lambda: game.process.poll() == 0, 10), "SIGTERM ends it with status 0")
-    finally:
-        if game:
-            game.stop()
-        pulse.kill()
 
 
 if __name__ == "__main__":
