@@ -455,7 +455,7 @@ int MainWindow::Run(WindowHandler& handler) {
     impl->handler = &handler;
     impl->ended = false;
     impl->result = -1;
-    ReopenMessageBoxes();
+    AllowDialogs();
     // Logout, a closed terminal, Ctrl+C or kill: the orderly end, so the
     // settings are saved.
     GSourceFunc onSignal = [](gpointer data) -> gboolean {
@@ -463,9 +463,9 @@ int MainWindow::Run(WindowHandler& handler) {
         if (state->handler != nullptr) {
             state->handler->OnCloseRequest();
         }
-        // A box waiting for OK (one at start, say) would hold the end up
-        // until someone pressed it.
-        CloseMessageBoxes();
+        // A box waiting for OK (one at start, say) or the score dialog would
+        // hold the end up until someone answered it.
+        CloseAllDialogs();
         return G_SOURCE_CONTINUE;
     };
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {

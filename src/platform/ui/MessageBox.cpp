@@ -20,14 +20,14 @@ bool programEnding = false;
 
 }  // namespace
 
-void CloseMessageBoxes() {
+void CloseAllDialogs() {
     programEnding = true;
     for (const OpenDialog& open : openDialogs) {
         gtk_dialog_response(open.dialog, open.closingResponse);
     }
 }
 
-void ReopenMessageBoxes() {
+void AllowDialogs() {
     programEnding = false;
 }
 

@@ -22,8 +22,8 @@ class DesktopMessageBoxes final : public MessageBoxes {
 
 // The program is ending (a termination signal): every open box and dialog is
 // closed as if OK, Close or Cancel were pressed, and later ones are not shown.
-void CloseMessageBoxes();
+void CloseAllDialogs();
 // A new run of the window shows them again.
-void ReopenMessageBoxes();
+void AllowDialogs();
 
 }  // namespace platform
