@@ -195,6 +195,16 @@ Stored LoadSettings(const std::string& path, GKeyFile* file, GKeyFileFlags flags
 constexpr gint64 kStaleTemporarySeconds = 30;
 
 void RemoveStaleTemporaries(const std::string& path) {
+    // Once per run (per settings path): every value read would otherwise list
+    // the folder again.
+    static std::string cleanedPath;
+    {
+        std::lock_guard<std::mutex> lock(companyMutex);
+        if (cleanedPath == path) {
+            return;
+        }
+        cleanedPath = path;
+    }
     std::string folder = DirectoryOf(path);
     std::string prefix = path.substr(folder.size() + 1) + ".";
     GDir* dir = g_dir_open(folder.c_str(), 0, nullptr);
