@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 
 #include "FakeServices.h"
 #include "WavBuilder.h"
+#include "platform/audio/PeakLimiter.h"
 #include "platform/audio/SdlAudioOutput.h"
 #include "sound/CSoundPlay.h"
 #include "sound/CSoundVolume.h"
@@ -274,6 +276,103 @@ TEST_F(Sound, FilesAsOtherToolsWriteThem) {
     player.Stop(2);
     EXPECT_EQ(Rms(Render(256), 0), 0.0);  // unsigned 8-bit 128 is silence
     EXPECT_TRUE(fakes.messages.shown.empty());
+}
+
+// Everything the mixer writes stays within the ceiling, however many loud
+// voices sound; a quiet mix is the exact sum of its voices, also after the
+// limiter has acted and let go.
+TEST_F(Sound, TheMixStaysUnderTheCeilingAndAQuietMixIsTheExactSum) {
+    std::vector<std::unique_ptr<platform::SoundBuffer>> voices;
+    auto voice = [&](const Bytes& samples, uint32_t rate) {
+        voices.push_back(fakes.audio.CreateSoundBuffer(
+            {static_cast<uint32_t>(samples.size()), {1, 1, rate, rate * 2, 2, 16}, ""}));
+        voices.back()->CopyIn(samples.data(), samples.size());
+        voices.back()->Play(true);
+    };
+    // At the output's own rate each output frame is one sample of the clip.
+    const Bytes a = Sine16(440, 48000, 48000, 0.5), b = Sine16(660, 48000, 48000, 0.35);
+    auto sample = [](const Bytes& clip, size_t i) {
+        return static_cast<int16_t>(clip[2 * i] | (clip[2 * i + 1] << 8)) / 32768.0f;
+    };
+    auto expectExactSum = [&](const char* when) {
+        for (auto& v : voices) {
+            v->SetCurrentPosition(0);
+        }
+        auto out = Render(4800);
+        for (size_t i = 0; i < 4800; ++i) {
+            const float sum = 0.0f + sample(a, i) + sample(b, i);
+            ASSERT_TRUE(out[2 * i] == sum && out[2 * i + 1] == sum) << when << " frame " << i;
+        }
+    };
+    voice(a, 48000);
+    voice(b, 48000);
+    expectExactSum("before");
+
+    Bytes square;
+    for (int i = 0; i < 22050; ++i) {
+        Put16(square, (i / 25) % 2 ? 0x8000 : 0x7FFF);  // full scale, 441 Hz
+    }
+    const int32_t pans[] = {-10000, 0, 10000, 3000};
+    for (int i = 0; i < 30; ++i) {
+        voice(square, 13200 + 1000 * (i % 12));
+        voices.back()->SetPan(pans[i % 4]);
+    }
+    auto loud = Render(24000);
+    float peak = 0.0f;
+    for (float x : loud) {
+        ASSERT_TRUE(std::isfinite(x));
+        peak = std::max(peak, std::fabs(x));
+    }
+    EXPECT_LE(peak, platform::PeakLimiter::kCeiling);
+    EXPECT_GT(peak, 0.99f * platform::PeakLimiter::kCeiling);
+
+    voices.resize(2);
+    Render(48000);  // the limiter lets go
+    expectExactSum("after");
+}
+
+// The limiter itself: one gain for both channels, so a side stays a side;
+// what is under the ceiling at unity gain is not touched, bit for bit, be it
+// a denormal; what is not finite becomes silence.
+TEST(PeakLimiter, BringsPeaksToTheCeilingWithOneGainAndNothingElse) {
+    const float c = platform::PeakLimiter::kCeiling, inf = INFINITY, nan = NAN, tiny = 1e-40f;
+    struct Case {
+        std::vector<float> in;
+        bool untouched;
+    } cases[] = {
+        {{0.5f, -0.5f, c, -c, 0.0f, 0.3f}, true},
+        {{tiny, -tiny, tiny, 0.0f}, true},
+        {{1.5f, 0.0f, 3.0f, 0.0f, -2.0f, 0.0f, 1.2f, 0.6f}, false},
+        {{nan, 0.5f, inf, -inf, 0.5f, nan, 1e30f, -3e38f, 2.0f, 1.0f}, false},
+    };
+    for (const Case& test : cases) {
+        platform::PeakLimiter limiter(48000);
+        std::vector<float> out = test.in;
+        limiter.Process(out.data(), static_cast<int>(out.size() / 2));
+        if (test.untouched) {
+            EXPECT_EQ(std::memcmp(out.data(), test.in.data(), out.size() * sizeof(float)), 0);
+            continue;
+        }
+        for (size_t i = 0; i < out.size(); ++i) {
+            EXPECT_TRUE(std::isfinite(out[i]) && std::fabs(out[i]) <= c) << i << ": " << out[i];
+            EXPECT_EQ(out[i] == 0.0f, test.in[i] == 0.0f || !std::isfinite(test.in[i])) << i;
+        }
+        EXPECT_EQ(out[out.size() - 2], 2 * out.back());  // the last frame: left twice right
+    }
+
+    // Held for 10 ms after the last loud frame, then back within 1 dB by
+    // 150 ms and to unity by 1 s.
+    platform::PeakLimiter limiter(48000);
+    std::vector<float> burst(2 * 4800, 2.0f), quiet(2 * 48000, 0.25f);
+    limiter.Process(burst.data(), 4800);
+    const float held = limiter.Gain();
+    EXPECT_NEAR(held, c / 2, 1e-6);
+    limiter.Process(quiet.data(), 470);
+    EXPECT_EQ(limiter.Gain(), held);
+    limiter.Process(quiet.data(), 7200 - 470);
+    EXPECT_TRUE(limiter.Gain() > 0.891f && limiter.Gain() < 1.0f) << limiter.Gain();
+    limiter.Process(quiet.data(), 48000 - 7200);
+    EXPECT_EQ(limiter.Gain(), 1.0f);
 }
 
 // An output that cannot be opened (here SDL's file driver with nowhere to

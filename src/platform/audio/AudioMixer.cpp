@@ -178,12 +178,15 @@ std::unique_ptr<SoundBuffer> AudioMixer::CreateBuffer(const BufferDescription& d
 
 void AudioMixer::Render(float* out, int frames) {
     std::memset(out, 0, sizeof(float) * 2 * static_cast<size_t>(frames));
-    std::lock_guard<std::mutex> lock(mutex);
-    for (Voice* voice : voices) {
-        if (voice->playing) {
-            RenderVoiceLocked(*voice, out, frames);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (Voice* voice : voices) {
+            if (voice->playing) {
+                RenderVoiceLocked(*voice, out, frames);
+            }
         }
     }
+    limiter.Process(out, frames);
 }
 
 bool AudioMixer::AnyPlaying() {

@@ -1,13 +1,16 @@
 #pragma once
 // Our software mixer: it renders every playing sound buffer into stereo float
-// frames at 48000 Hz. The audio output's callback asks it for one period at a
-// time; tests call Render themselves and measure what comes out.
+// frames at 48000 Hz and passes the sum through the master bus's peak limiter
+// (PeakLimiter.h), so nothing it writes passes -1 dBFS. The audio output's
+// callback asks it for one period at a time; tests call Render themselves and
+// measure what comes out.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "platform/audio/PeakLimiter.h"
 #include "platform/audio/SoundBuffer.h"
 #include "platform/audio/WaveFormat.h"
 
@@ -31,9 +34,9 @@ class AudioMixer {
     // The mixer outlives its buffers.
     std::unique_ptr<SoundBuffer> CreateBuffer(const BufferDescription& description);
 
-    // Adds `frames` stereo frames (left, right interleaved) of every playing
-    // buffer into `out`, which it first clears. Allocates nothing and touches
-    // no file: it runs on the audio thread.
+    // Writes `frames` stereo frames (left, right interleaved): the sum of
+    // every playing buffer, limited to the ceiling. Allocates nothing and
+    // touches no file: it runs on the audio thread, one caller at a time.
     void Render(float* out, int frames);
 
     // Whether any buffer is playing: an output that has stopped asking for
@@ -59,7 +62,8 @@ class AudioMixer {
     void RenderVoiceLocked(Voice& voice, float* out, int frames);
 
     std::mutex mutex;
-    std::vector<Voice*> voices;  // capacity reserved up front: Render never grows it
+    std::vector<Voice*> voices;        // capacity reserved up front: Render never grows it
+    PeakLimiter limiter{kOutputRate};  // Render's alone: needs no lock
 };
 
 }  // namespace platform
