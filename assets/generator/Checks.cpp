@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <numbers>
 
+#include "LevelPlan.h"
+#include "Loudness.h"
 #include "manifest/AssetManifest.h"
 
 namespace assets {
@@ -16,14 +18,11 @@ struct Limits {
     bool music = false;
 };
 
-// Clips are written with their peak at -1 dBFS (the footsteps at -3): above
-// -0.5 dBFS one clips, and a voice or an effect under -4 dBFS is lost beside
-// the others. The music stays clearly under the menu's voices that speak
-// over it.
+// Clips are written at their group's loudness (LevelPlan.h) with their peaks
+// at most at -1 dBFS; a sample above -0.5 dBFS is a fault of the generator.
+// The music's peaks stay well under that too, since the menu speaks over it.
 constexpr double kMaxPeakDb = -0.5;
-constexpr double kMinPeakDb = -4.0;
 constexpr double kMaxMusicPeakDb = -6.0;
-constexpr double kMusicUnderVoicesDb = 4.0;
 // The game's timing starts with the sound: the first sample reaching
 // -30 dBFS comes within 50 ms.
 constexpr float kAudibleLevel = 0.0316f;
@@ -203,6 +202,24 @@ double MedianPitch(const Samples& clip) {
     return pitches[pitches.size() / 2];
 }
 
+// A clip louder or quieter than its group's level by more than the
+// tolerance: the message names the clip, its level and the plan's.
+std::string CheckLevel(const std::string& file, const Samples& clip) {
+    LevelGroup group;
+    if (!GroupOfFile(file, group)) {
+        return "";
+    }
+    const GroupLevel plan = LevelOf(group);
+    const double lufs = LoudnessLufs(clip);
+    if (std::fabs(lufs - plan.lufs) <= kLevelTolerance) {
+        return "";
+    }
+    return file + " measures " + Num(lufs, 1) + " LUFS, " +
+           (lufs > plan.lufs ? "louder" : "quieter") + " than the level plan allows for the " +
+           plan.name + " (" + Num(plan.lufs, 1) + " LUFS, within " + Num(kLevelTolerance, 0) +
+           " LU)";
+}
+
 }  // namespace
 
 std::string CheckClip(const std::string& file, const Samples& clip) {
@@ -230,9 +247,9 @@ std::string CheckClip(const std::string& file, const Samples& clip) {
         return file + " peaks at " + Num(peak, 2) + " dBFS; it must stay under " +
                Num(kMaxPeakDb, 1) + " dBFS";
     }
-    if (!limits.music && peak <= kMinPeakDb) {
-        return file + " peaks at " + Num(peak, 2) + " dBFS; it must reach " + Num(kMinPeakDb, 1) +
-               " dBFS";
+    std::string level = CheckLevel(file, clip);
+    if (!level.empty()) {
+        return level;
     }
     if (limits.music) {
         if (peak >= kMaxMusicPeakDb) {
@@ -255,15 +272,32 @@ std::vector<std::string> CheckClipsTogether(const std::map<std::string, Samples>
         return found != clips.end() ? found->second : none;
     };
 
-    const std::string music = MenuFile(manifest::kMenuMusic);
-    const double musicRms = RmsDb(clipOf(music));
-    for (int id = 0; id < manifest::kMenuMusic; ++id) {
-        double voiceRms = RmsDb(clipOf(MenuFile(id)));
-        if (musicRms > voiceRms - kMusicUnderVoicesDb) {
-            failures.push_back(music + " is " + Num(musicRms, 1) + " dB RMS; it must stay " +
-                               Num(kMusicUnderVoicesDb, 0) + " dB under " + MenuFile(id) + " (" +
-                               Num(voiceRms, 1) + " dB RMS)");
+    // The music under every voice, the swing over the music and not far over
+    // any voice: measured, not taken from the plan, so a fault in the scaling
+    // shows too.
+    const std::string music = MenuFile(manifest::kMenuMusic), swing = GameFile(manifest::kSwing);
+    const double musicLufs = LoudnessLufs(clipOf(music)), swingLufs = LoudnessLufs(clipOf(swing));
+    for (const auto& [file, clip] : clips) {
+        LevelGroup group;
+        if (!GroupOfFile(file, group) || group != LevelGroup::Voice) {
+            continue;
         }
+        const double voice = LoudnessLufs(clip);
+        if (musicLufs > voice - kMusicUnderVoices) {
+            failures.push_back(music + " measures " + Num(musicLufs, 1) + " LUFS; it must stay " +
+                               Num(kMusicUnderVoices, 0) + " LU under " + file + " (" +
+                               Num(voice, 1) + " LUFS)");
+        }
+        if (swingLufs > voice + kSwingOverVoices) {
+            failures.push_back(swing + " measures " + Num(swingLufs, 1) +
+                               " LUFS; it must not pass " + file + " (" + Num(voice, 1) +
+                               " LUFS) by more than " + Num(kSwingOverVoices, 0) + " LU");
+        }
+    }
+    if (swingLufs < musicLufs + kSwingOverMusic) {
+        failures.push_back(swing + " measures " + Num(swingLufs, 1) + " LUFS; it must pass " +
+                           music + " (" + Num(musicLufs, 1) + " LUFS) by " +
+                           Num(kSwingOverMusic, 0) + " LU to be heard through it");
     }
 
     const int effects[] = {manifest::kClang, manifest::kStrike, manifest::kStab};

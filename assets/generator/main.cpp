@@ -18,6 +18,8 @@
 #include "Checks.h"
 #include "Clip.h"
 #include "Effects.h"
+#include "LevelPlan.h"
+#include "Loudness.h"
 #include "Music.h"
 #include "Pictures.h"
 #include "Speech.h"
@@ -26,13 +28,6 @@
 
 namespace assets {
 namespace {
-
-// Level of each kind of clip, as the peak in dBFS. Voices and effects are
-// loud; the music stays well under them, since the menu speaks over it.
-constexpr double kVoicePeakDb = -1.0;
-constexpr double kEffectPeakDb = -1.0;
-constexpr double kFootstepsPeakDb = -3.0;
-constexpr double kMusicPeakDb = -9.0;
 
 // Every file the game loads, below the game directory.
 std::vector<std::string> RequiredFiles() {
@@ -53,13 +48,16 @@ class Pack {
 
     std::string PathOf(const std::string& name) const { return directory + "/" + name; }
 
-    // Writes `file` ("sound/huri.snz") at its level, then checks it as written.
-    void WriteClip(const std::string& file, Samples clip, double peakDb) {
-        if (clip.empty()) {
-            Fail(file + ": nothing was synthesized");
+    // Writes `file` ("sound/huri.snz") at its group's level (LevelPlan.h),
+    // then checks it as written.
+    void WriteClip(const std::string& file, Samples clip) {
+        LevelGroup group;
+        if (clip.empty() || !GroupOfFile(file, group)) {
+            Fail(file +
+                 (clip.empty() ? ": nothing was synthesized" : ": not a clip the game loads"));
             return;
         }
-        NormalizePeak(clip, peakDb);
+        NormalizeLoudness(clip, LevelOf(group).lufs, kClipPeakCeilingDb);
         if (!WriteWave(PathOf(file), clip)) {
             Fail(PathOf(file) + ": cannot be written");
             return;
@@ -122,13 +120,13 @@ class Pack {
 
 void MakeEffects(Pack& pack) {
     using namespace manifest;
-    pack.WriteClip(GameFile(kFootsteps), MakeFootsteps(), kFootstepsPeakDb);
-    pack.WriteClip(GameFile(kSwing), MakeSwing(), kEffectPeakDb);
-    pack.WriteClip(GameFile(kClang), MakeClang(), kEffectPeakDb);
-    pack.WriteClip(GameFile(kStrike), MakeKillStroke(), kEffectPeakDb);
-    pack.WriteClip(GameFile(kStab), MakeEnemyStroke(), kEffectPeakDb);
-    pack.WriteClip(GameFile(kChance), MakeChanceChime(), kEffectPeakDb);
-    pack.WriteClip(MenuFile(kMenuMusic), MakeOpening(), kMusicPeakDb);
+    pack.WriteClip(GameFile(kFootsteps), MakeFootsteps());
+    pack.WriteClip(GameFile(kSwing), MakeSwing());
+    pack.WriteClip(GameFile(kClang), MakeClang());
+    pack.WriteClip(GameFile(kStrike), MakeKillStroke());
+    pack.WriteClip(GameFile(kStab), MakeEnemyStroke());
+    pack.WriteClip(GameFile(kChance), MakeChanceChime());
+    pack.WriteClip(MenuFile(kMenuMusic), MakeOpening());
 }
 
 void MakePictures(const std::string& source, Pack& pack) {
@@ -155,7 +153,8 @@ Samples SpeakClip(Speaker& speaker, const ScriptClip& clip, bool japanese, std::
     for (const ScriptLine& part : clip.parts) {
         if (part.voice == "@fanfare") {
             Samples fanfare = MakeFanfare();
-            NormalizePeak(fanfare, -4.0);  // a little under the voice that follows
+            // A little under the voice that follows.
+            NormalizeLoudness(fanfare, LevelOf(LevelGroup::Voice).lufs - 3.0, kClipPeakCeilingDb);
             Append(spoken, fanfare, 60.0);
             continue;
         }
@@ -179,7 +178,8 @@ Samples SpeakClip(Speaker& speaker, const ScriptClip& clip, bool japanese, std::
             error = clip.clip + ": espeak-ng said nothing for \"" + text + "\"";
             return {};
         }
-        NormalizePeak(words, kVoicePeakDb);
+        // Each part at the voices' level, so a clip of several is even.
+        NormalizeLoudness(words, LevelOf(LevelGroup::Voice).lufs, kClipPeakCeilingDb);
         Append(spoken, words, 120.0);
     }
     return spoken;
@@ -202,13 +202,13 @@ void MakeVoices(const std::vector<ScriptClip>& script, Pack& pack) {
             pack.Fail(error);
             continue;
         }
-        pack.WriteClip(clip.clip + ".snz", spoken, kVoicePeakDb);
+        pack.WriteClip(clip.clip + ".snz", spoken);
     }
     // The enemies' numbers, spoken as English words ("forty-seven").
     const VoiceProfile* narrator = FindVoiceProfile("narrator");
     for (int n = 1; n <= manifest::kNumbers; ++n) {
         pack.WriteClip(GameFile(manifest::kFirstNumber + n - 1),
-                       speaker.Speak(*narrator, std::to_string(n)), kVoicePeakDb);
+                       speaker.Speak(*narrator, std::to_string(n)));
     }
 }
 

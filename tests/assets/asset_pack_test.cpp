@@ -6,14 +6,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
 
 #include "FakeServices.h"
+#include "game/CSceenGame.h"
 #include "manifest/AssetManifest.h"
+#include "platform/audio/PeakLimiter.h"
 #include "platform/ui/Picture.h"
+#include "platform/ui/VirtualKeys.h"
 #include "sound/CSoundPlay.h"
 
 namespace {
@@ -48,6 +52,39 @@ TEST(AssetPack, EveryFileLoadsThroughTheGamesLoadersAndThereIsNoOther) {
     for (const auto& entry : fs::recursive_directory_iterator(kGameDir)) {
         EXPECT_TRUE(entry.is_directory() || loaded.count(entry.path()) == 1) << entry.path();
     }
+}
+
+// A Hard duel on the pack, every attack answered at once, so each clang
+// starts with its swing, and every strike at once: heard through the real
+// mixer, tick by tick, no sample passes the ceiling.
+TEST(AssetPack, AHardDuelNeverPassesTheCeiling) {
+    using Phase = CSceenGame::Phase;
+    FakeSceneHost host;
+    host.fakes.clock.now = 1000000;
+    CSceenGame scene(host);
+    scene.level = 4;
+    scene.LoadAssets(kGameDir.string());
+    std::vector<float> period(2 * 4800);  // one tick, 100 ms
+    float peak = 0.0f;
+    for (int tick = 0; tick < 20000 && scene.phase != Phase::Won && scene.phase != Phase::Lost;
+         ++tick) {
+        host.fakes.clock.now += 100;
+        scene.Tick();
+        if (scene.phase == Phase::Attack && !scene.parried) {
+            scene.OnKey(" 7913"[static_cast<int>(scene.direction)]);
+            if (scene.chanceCounter < 0) {
+                scene.OnKey(platform::VK_SPACE);
+            }
+        }
+        host.fakes.audio.Render(period.data(), 4800);
+        for (float x : period) {
+            peak = std::max(peak, std::fabs(x));
+        }
+        host.fakes.audio.TakeJournal();
+    }
+    EXPECT_EQ(scene.phase, Phase::Won);
+    EXPECT_LE(peak, platform::PeakLimiter::kCeiling) << 20 * std::log10(peak) << " dBFS";
+    EXPECT_GT(peak, 0.3f);  // it was heard
 }
 
 // Run again, the generator writes the very same files: diff finds nothing.
