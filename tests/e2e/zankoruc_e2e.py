@@ -359,6 +359,10 @@ def nodisplay(work):
     result = subprocess.run([BINARY], cwd=GAME_DIR, env=env, capture_output=True, timeout=60)
     check(result.returncode == 1, "without a display the status is 1 (%d)" % result.returncode)
     check(b"no display" in result.stderr, "and the error says why: %r" % result.stderr)
+    utf8 = {k: v for k, v in env.items() if not k.startswith("LC_")} | {"LANG": "C.UTF-8"}
+    for program in (BINARY, os.path.join(os.path.dirname(BINARY), "zankoruc-ranking")):
+        usage = subprocess.run([program, "--help"], env=utf8, capture_output=True, timeout=60).stdout
+        check("[OPTION…]" in usage.decode(errors="replace"), "--help in UTF-8: %r" % usage[:60])
 
 
 def sigterm(work):
