@@ -4,9 +4,13 @@
 # first (its scores in ~/.local/share/zankoruc) and stops when the game ends,
 # so a won game's Send gets an answer out of the box.
 #
-#   tools/run-game.sh BUILD_DIR
+#   tools/run-game.sh [BUILD_DIR [GAME_OPTION...]]
+#
+# The build folder (default build/) is the first argument; the rest go to the
+# game. Its status is the game's.
 set -uo pipefail
-build="$(cd "${1:-build}" && pwd)"
+build="$(cd "${1:-build}" && pwd)" || exit 1
+[ $# -gt 0 ] && shift
 
 host="${ZANKORUC_RANKING_HOST:-}"
 if [ -z "$host" ]; then
@@ -38,8 +42,18 @@ case "$address" in
     ;;
 esac
 
-(cd "$build/game" && ../zankoruc "$@")
+# SIGTERM, SIGINT or SIGHUP to this script end the game as SIGTERM does
+# (settings saved, status 0), and then the server.
+(cd "$build/game" && exec ../zankoruc "$@") &
+game_pid=$!
+signalled=""
+trap 'signalled=1; kill -TERM "$game_pid" 2>/dev/null' TERM INT HUP
+wait "$game_pid"
 status=$?
+if [ -n "$signalled" ]; then  # the signal ended the first wait, not the game
+    wait "$game_pid"
+    status=$?
+fi
 if [ -n "$server_pid" ]; then
     kill -TERM "$server_pid" 2>/dev/null
     wait "$server_pid" 2>/dev/null

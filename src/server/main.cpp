@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -61,6 +62,10 @@ std::string WithoutPassword(std::string text, const std::string& password) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The environment's language and character set for GLib's --help and
+    // messages; numbers, in the log and the pages, keep the C way.
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
     gchar* listen = nullptr;
     gchar* database = nullptr;
     gint maxPerMinute = 30;

@@ -76,10 +76,10 @@ def shown_text(role, title):
 
 
 class Game:  # the program with its settings, sound output and error output in `work`
-    def __init__(self, work, env={}, game_dir=None, binary=None):
+    def __init__(self, work, env={}, game_dir=None, binary=None, arguments=()):
         self.ear = Ear(os.path.join(work, "output.raw"))
         self.errors = open(os.path.join(work, "stderr.txt"), "w+b")  # a pipe could fill
-        self.process = subprocess.Popen([binary or BINARY], cwd=game_dir or GAME_DIR,
+        self.process = subprocess.Popen([binary or BINARY, *arguments], cwd=game_dir or GAME_DIR,
             stderr=self.errors, stdout=subprocess.DEVNULL, env={**os.environ,
             "XDG_CONFIG_HOME": work, "no_proxy": "*",  # a local server
             "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.ear.path, **env})
@@ -359,6 +359,10 @@ def nodisplay(work):
     result = subprocess.run([BINARY], cwd=GAME_DIR, env=env, capture_output=True, timeout=60)
     check(result.returncode == 1, "without a display the status is 1 (%d)" % result.returncode)
     check(b"no display" in result.stderr, "and the error says why: %r" % result.stderr)
+    utf8 = {k: v for k, v in env.items() if not k.startswith("LC_")} | {"LANG": "C.UTF-8"}
+    for program in (BINARY, os.path.join(os.path.dirname(BINARY), "zankoruc-ranking")):
+        usage = subprocess.run([program, "--help"], env=utf8, capture_output=True, timeout=60).stdout
+        check("[OPTION…]" in usage.decode(errors="replace"), "--help in UTF-8: %r" % usage[:60])
 
 
 def sigterm(work):
@@ -435,6 +439,54 @@ def unpacked(work):  # the Debian package (BINARY) unpacked into a root of its o
         check(ended and game.process.returncode == 0, "End exits with status 0 (%r)"
               % game.process.returncode)
     finally:
+        game.stop()
+
+
+def listening(host):
+    with contextlib.suppress(OSError), socket.create_connection(host.split(":"), timeout=5):
+        return True
+    return False
+
+
+def runpath(work):  # the README's way in: tools/run-game.sh BUILD_DIR from a fresh home
+    homes = {name: os.path.join(work, name) for name in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME")}
+    with socket.socket() as probe:  # a free port: nothing listening already is taken for the run's
+        probe.bind(("127.0.0.1", 0))
+        host = "127.0.0.1:%d" % probe.getsockname()[1]
+    mine = b"\0ZANKORUC_RANKING_HOST=%s\0" % host.encode()
+
+    def of_run():  # the processes that inherited the run's environment: (pid, program)
+        found = []
+        for proc in pathlib.Path("/proc").glob("[0-9]*"):
+            with contextlib.suppress(OSError):
+                if mine in b"\0" + (proc / "environ").read_bytes():
+                    found.append((int(proc.name), (proc / "cmdline").read_bytes().split(b"\0")[:2]))
+        return found
+    for folder in homes.values():
+        os.makedirs(folder)
+    script = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "run-game.sh")
+    game = Game(work, {**homes, "ZANKORUC_RANKING_HOST": host}, binary=script,
+                arguments=[os.path.dirname(BINARY)])
+    try:
+        if not check(wait_for(lambda: game.ear.poll() >= RATE // 2 or game.process.poll() is not None,
+                              60) and game.process.poll() is None, "the script starts the game"):
+            return
+        title = os.path.join(GAME_DIR, "sound", "menu", "Title.snz")
+        heard = [heard_since(game.ear, title, 0, channel) for channel in ("left", "right")]
+        check(min(heard) > 0.5, "the title voice is heard in both channels (correlation %.2f, %.2f)"
+              % tuple(heard))
+        check(listening(host), "a ranking server of the run's own listens at " + host)
+        focus("ZankoruC")
+        press(*["Down"] * 6, "Return")  # End, the last item
+        ended = wait_for(lambda: game.process.poll() is not None, 30)
+        check(ended and game.process.returncode == 0, "End ends the run with status 0 (%r)"
+              % game.process.returncode)
+        database = pathlib.Path(homes["XDG_DATA_HOME"], "zankoruc", "ranking.sqlite3")
+        check(database.exists(), "its scores are kept in the fresh home's data folder")
+        check(not listening(host) and not of_run(), "and its server is gone: %r" % of_run())
+    finally:
+        for pid, _ in of_run():
+            os.kill(pid, signal.SIGKILL)
         game.stop()
 
 
@@ -543,7 +595,7 @@ if __name__ == "__main__":
     try:
         {"won": won, "hung": hung, "nodisplay": nodisplay, "sigterm": sigterm,
          "badclip": badclip,
-         "elsewhere": elsewhere, "noassets": noassets, "unpacked": unpacked,
+         "elsewhere": elsewhere, "noassets": noassets, "unpacked": unpacked, "runpath": runpath,
          "pulse_heard": pulse_heard, "pulse_load": pulse_load, "pulse_restart": pulse_restart
          }[MODE](work)
     finally:

@@ -268,6 +268,9 @@ bool OpenDisplay() {
     char* arguments[] = {const_cast<char*>(kApplicationId), classOption.data(), nullptr};
     int count = 2;
     char** argv = arguments;
+    // GTK would set the whole locale from the environment again, LC_NUMERIC
+    // included; UseEnvironmentLocale has set it, numbers the C way.
+    gtk_disable_setlocale();
     if (!gtk_init_check(&count, &argv)) {
         return false;
     }
