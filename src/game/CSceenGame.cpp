@@ -5,17 +5,27 @@
 
 #include "manifest/AssetManifest.h"
 
+namespace {
+
+// The duel's eight pictures together: they decode in a few milliseconds.
+constexpr int kPictureBudgetMilliseconds = 400;
+
+}  // namespace
+
 CSceenGame::CSceenGame(SceneHost& host) : host(host), sound(host.Services()) {}
 
 void CSceenGame::LoadAssets(std::string dir) {
     baseDir = std::move(dir);
     direction = Direction::NoAttack;
 
-    // A picture that cannot be read stays empty and simply draws nothing.
+    // A picture that cannot be read stays empty and simply draws nothing. The
+    // eight share one budget, so hostile files hold the start (and a
+    // termination signal) for well under a second.
+    platform::PictureBudget budget(kPictureBudgetMilliseconds);
     for (int i = 0; i < kEnemyPictures; i++) {
-        enemyImages[i].Load(baseDir + manifest::Pictures()[i]);
+        enemyImages[i].Load(baseDir + manifest::Pictures()[i], budget);
     }
-    armImage.Load(baseDir + manifest::Pictures()[manifest::kArmPicture]);
+    armImage.Load(baseDir + manifest::Pictures()[manifest::kArmPicture], budget);
 
     // The game places its sounds by pan and playback rate.
     sound.mode = SoundMode::Panned;

@@ -1,7 +1,8 @@
 // The platform pieces the game's rules lean on: deadlines across the counter's
 // wrap, the runtime's random sequence, the key codes the duel reads, the asset
-// lookup's letter case, the settings file keeping every value whole, and the
-// sound server's names kept to the game.
+// lookup's letter case, the settings file keeping every value whole, pictures
+// bounded in cost, and the sound server's names kept to the game.
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -20,6 +21,7 @@
 #include "platform/sys/Shell.h"
 #include "platform/sys/SoundServerEnvironment.h"
 #include "platform/ui/MainWindow.h"
+#include "platform/ui/Picture.h"
 
 namespace fs = std::filesystem;
 
@@ -152,6 +154,69 @@ TEST_F(Files, AssetLookupIgnoresCaseAndTriesEveryMatchingFolder) {
               (root / "sound" / "opning.snz").string());
     EXPECT_EQ(platform::FindAssetFile(base + "\\sound\\missing.snz"), "");
     EXPECT_EQ(platform::FindAssetFile(base + "\\sound\\menu"), "");  // a folder is no file
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : type + data) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return be32(static_cast<uint32_t>(data.size())) + type + data + be32(~crc);
+}
+
+// A picture file is anyone's (the current directory is looked in first): what
+// it costs to decode is bounded, not only the size it claims. The blurred
+// circles took over 20 s through librsvg before vector files were refused.
+TEST_F(Files, HostilePicturesFailWithinTheirBudgetAndAGoodOneLoads) {
+    GdkPixbuf* image = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 64, 48);
+    gdk_pixbuf_fill(image, 0x80402000);
+    gchar* saved = nullptr;
+    gsize savedBytes = 0;
+    ASSERT_TRUE(gdk_pixbuf_save_to_buffer(image, &saved, &savedBytes, "png", nullptr, "compression",
+                                          "0", nullptr));
+    const std::string good(saved, savedBytes);
+    g_free(saved);
+    g_object_unref(image);
+    std::string circles = R"(<svg xmlns="http://www.w3.org/2000/svg" width="4000" height="4000">)"
+                          R"(<filter id="b"><feGaussianBlur stdDeviation="400"/></filter>)";
+    for (int i = 0; i < 20; ++i) {
+        circles += "<circle cx=\"" + std::to_string(100 + 190 * i) + "\" cy=\"" +
+                   std::to_string(200 + 180 * i) + "\" r=\"1500\" filter=\"url(#b)\"/>";
+    }
+    circles += "</svg>";
+    const std::string hugeHeader =
+        good.substr(0, 8) +
+        PngChunk("IHDR", std::string("\0\0\xEA\x60\0\0\xEA\x60\x08\x02\0\0\0", 13)) +  // 60000²
+        PngChunk("IDAT", std::string(3000, '\0'));
+    const struct {
+        const char* name;
+        std::string bytes;
+        int budgetMilliseconds;
+        bool loads;
+    } cases[] = {
+        {"blurred circles (SVG)", circles, 200, false},
+        {"header claiming 60000 x 60000", hugeHeader, 200, false},
+        {"PNG cut in half", good.substr(0, good.size() / 2), 200, false},
+        {"good PNG with its budget spent", good, 0, false},
+        {"good PNG", good, 200, true},
+    };
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& c : cases) {
+        std::ofstream(root / "sam1.imz", std::ios::binary) << c.bytes;
+        platform::Picture picture;
+        EXPECT_EQ(picture.Load(root.string() + "\\sam1.imz",
+                               platform::PictureBudget(c.budgetMilliseconds)),
+                  c.loads)
+            << c.name;
+        EXPECT_EQ(picture.Width(), c.loads ? 64 : 0) << c.name;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
