@@ -252,21 +252,36 @@ TEST_F(Files, SettingsKeepEveryValueWholeAndLeaveNoTemporaryFiles) {
 }
 
 TEST_F(Files, ADamagedSettingsFileGivesWhatItHoldsAndIsKeptAsBadWhenWritten) {
+    // Settings padded with comment lines to a size; 64 KiB is the most read.
+    auto padded = [](size_t size) {
+        std::string text = "[settings]\naria=Japan\n";
+        while (text.size() + 4 <= size) {
+            text += "#ab\n";
+        }
+        return text + std::string(size - text.size(), '#');
+    };
     const struct {
         std::string text, aria;
-        bool keptAsBad;
+        bool keptAsBad, oversized;
     } cases[] = {
-        {"[broken\n\x01\x02 not a key file", "fallback", true},
-        {"\xEF\xBB\xBF[settings]\naria=Japan\n", "Japan", false},
-        {"[settings]\nnot a key, group or comment\naria=Japan\n", "Japan", true},
-        {"[settings]\nnote=" + std::string(10 << 20, 'x') + "\naria=Japan\n", "Japan", true},
+        {"[broken\n\x01\x02 not a key file", "fallback", true, false},
+        {"\xEF\xBB\xBF[settings]\naria=Japan\n", "Japan", false, false},
+        {"[settings]\nnot a key, group or comment\naria=Japan\n", "Japan", true, false},
+        {padded((64 << 10) - 32), "Japan", false, false},  // room left for the save
+        {padded((64 << 10) + 1), "fallback", true, true},
+        {padded(16 << 20), "fallback", true, true},  // took 35 s and 568 MB to read line by line
     };
     const std::string path = platform::SettingsFilePath(), bad = path + ".bad";
     fs::create_directories(fs::path(path).parent_path());
     for (const auto& c : cases) {
         fs::remove(bad);
         std::ofstream(path, std::ios::binary) << c.text;
+        const auto start = std::chrono::steady_clock::now();
+        testing::internal::CaptureStderr();
         EXPECT_EQ(platform::GetProfileString("", "aria", "fallback"), c.aria);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_EQ(said.find(path) != std::string::npos, c.oversized) << said;
         std::ifstream in(path, std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.text);
         ASSERT_TRUE(platform::WriteProfileString("", "name", "Kenji"));

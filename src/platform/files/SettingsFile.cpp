@@ -76,11 +76,11 @@ size_t Utf8SequenceLength(const char* p, size_t remaining) {
     return static_cast<size_t>(g_utf8_skip[static_cast<unsigned char>(*p)]);
 }
 
-// A settings line longer than this is nothing we wrote (our values are a name
-// and an area); it is left out rather than held in memory twice.
-constexpr size_t kLongestLine = size_t{1} << 20;
-// Past this size the rest of the file is not read at all.
-constexpr size_t kLargestFile = size_t{64} << 20;
+// A name and an area take a few hundred bytes. A file past this size is
+// nothing we wrote: it is not read at all (every line of it would be parsed
+// on its own, a long start for megabytes of short lines), and counts as
+// damaged, so the first save keeps it aside.
+constexpr size_t kLargestFile = size_t{64} << 10;
 
 enum class Stored {
     Missing,   // no file yet
@@ -100,9 +100,6 @@ bool KeyFileAccepts(const std::string& text) {
 // Whether GLib's parser takes `line` where it stands; each line is tried on
 // its own, so one bad line costs only itself.
 bool LineIsReadable(std::string_view line, bool& inGroup) {
-    if (line.size() > kLongestLine) {
-        return false;
-    }
     size_t first = 0;
     while (first < line.size() && g_ascii_isspace(line[first])) {
         ++first;
@@ -139,6 +136,27 @@ std::string ReadableLines(const std::string& text, bool& lost) {
     return kept;
 }
 
+// Said on standard error, once for each oversized file the run meets: every
+// value read would otherwise say it again.
+void ReportOversized(const std::string& path, uint64_t bytes) {
+    static std::string reportedPath;
+    static uint64_t reportedBytes = 0;
+    {
+        std::lock_guard<std::mutex> lock(companyMutex);
+        if (reportedPath == path && reportedBytes == bytes) {
+            return;
+        }
+        reportedPath = path;
+        reportedBytes = bytes;
+    }
+    std::fprintf(stderr,
+                 "%s: the settings file %s holds %llu bytes, more than the %zu a settings file "
+                 "may hold; it is not read, the game starts with its default settings, "
+                 "and the file is kept as %s.bad when the settings are next saved.\n",
+                 ApplicationName().c_str(), path.c_str(), static_cast<unsigned long long>(bytes),
+                 kLargestFile, path.c_str());
+}
+
 // Reads the settings file into `file` (which must be empty), keeping all it
 // can of a damaged one.
 Stored LoadSettings(const std::string& path, GKeyFile* file, GKeyFileFlags flags) {
@@ -156,25 +174,32 @@ Stored LoadSettings(const std::string& path, GKeyFile* file, GKeyFileFlags flags
         close(fd);
         return Stored::NotAFile;
     }
-    std::string text;
+    if (static_cast<uint64_t>(info.st_size) > kLargestFile) {
+        close(fd);
+        ReportOversized(path, static_cast<uint64_t>(info.st_size));
+        return Stored::Damaged;
+    }
+    // One byte past the limit tells a file that grew since fstat.
+    std::string text(kLargestFile + 1, '\0');
+    size_t filled = 0;
     bool lost = false;
-    char buffer[65536];
-    for (;;) {
-        ssize_t count = read(fd, buffer, sizeof buffer);
+    while (filled < text.size()) {
+        ssize_t count = read(fd, text.data() + filled, text.size() - filled);
         if (count < 0 && errno == EINTR) {
             continue;
         }
         if (count <= 0) {
-            lost = lost || count < 0;
+            lost = count < 0;
             break;
         }
-        if (text.size() + static_cast<size_t>(count) > kLargestFile) {
-            lost = true;
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(count));
+        filled += static_cast<size_t>(count);
     }
     close(fd);
+    text.resize(filled);
+    if (filled > kLargestFile) {
+        ReportOversized(path, filled);
+        return Stored::Damaged;
+    }
     if (lost) {
         // The last line read may be cut short.
         size_t lastNewline = text.rfind('\n');

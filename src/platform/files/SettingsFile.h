@@ -9,9 +9,10 @@
 // replaces the file atomically, so a crash or a full disk never leaves a
 // half-written file behind.
 //
-// A damaged file is read for all it holds: a byte-order mark, a line the key
-// file parser refuses and an over-long line are skipped. The first save
-// after that keeps the file as it was beside it, as "<name>.ini.bad". A path
+// A damaged file is read for all it holds: a byte-order mark and a line the
+// key file parser refuses are skipped. A file over 64 KiB is not read at all
+// (standard error names it) and gives the defaults. The first save after
+// either keeps the file as it was beside it, as "<name>.ini.bad". A path
 // that is no regular file (a FIFO, a device) reads as no settings and is never
 // written over.
 #include <string>
