@@ -59,12 +59,14 @@ class AudioMixer::Buffer final : public SoundBuffer {
         if (bytes > voice->description.bufferBytes) {
             return false;
         }
-        // Convert outside the lock, then swap the samples in.
+        // Convert outside the lock, then swap the samples in. This is the only
+        // copy of the clip the voice holds (a float per frame, four times an
+        // 8-bit file): the buffer had none before.
         const WaveFormat& format = voice->description.format;
         const size_t frames = bytes / format.blockAlign;
         const auto* raw = static_cast<const uint8_t*>(data);
         const int bytesPerSample = format.bitsPerSample / 8;
-        std::vector<float> converted(voice->frameCount, 0.0f);
+        std::vector<float> converted(voice->description.bufferBytes / format.blockAlign, 0.0f);
         for (size_t frame = 0; frame < frames; ++frame) {
             // A clip with more than one channel is heard as the mean of them.
             float sum = 0.0f;
@@ -81,6 +83,7 @@ class AudioMixer::Buffer final : public SoundBuffer {
         }
         std::lock_guard<std::mutex> lock(mixer.mutex);
         voice->samples.swap(converted);
+        voice->frameCount = static_cast<uint32_t>(voice->samples.size());
         return true;
     }
     uint32_t Bytes() const override { return voice->description.bufferBytes; }
@@ -164,8 +167,8 @@ std::unique_ptr<SoundBuffer> AudioMixer::CreateBuffer(const BufferDescription& d
     auto voice = std::make_unique<Voice>();
     voice->description = description;
     voice->description.name.clear();  // never played by name: keep the voice small
-    voice->frameCount = description.bufferBytes / description.format.blockAlign;
-    voice->samples.assign(voice->frameCount, 0.0f);  // a new buffer holds silence
+    // No samples until CopyIn: silence of the clip's length would only be
+    // replaced there, and would double what loading a clip takes at its peak.
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (voices.size() >= kMaxVoices) {

@@ -49,7 +49,7 @@ class AudioMixer {
     struct Voice {
         BufferDescription description;
         std::vector<float> samples;  // the clip's frames, converted to -1..1
-        uint32_t frameCount = 0;
+        uint32_t frameCount = 0;     // 0 until CopyIn: a buffer never filled plays nothing
         bool playing = false;
         bool looping = false;
         double position = 0.0;   // in source frames, fractional between two frames
