@@ -11,7 +11,8 @@
 //   loader GdkPixbuf has ever sees it.
 // - A raster loader's work per byte is bounded by the picture's area, which
 //   the header gives before any pixel is stored: past kMaxSide the loader is
-//   told to stop before it allocates.
+//   told to stop before it allocates. (The dearest is a progressive JPEG,
+//   each of whose scans redraws the whole picture.)
 // - The file is fed in small chunks with the clock read before each: past
 //   the budget the picture counts as failed. A slow picture costs its budget
 //   and one chunk's decoding, so the game thread is never held for long and a
@@ -36,6 +37,8 @@ namespace {
 // The game's pictures are a few hundred pixels wide; anything past this is
 // a broken or hostile file.
 constexpr int kMaxSide = 4096;
+// What the decoder is given between two looks at the clock: a few
+// milliseconds of PNG decoding at most, and six writes for one of our files.
 constexpr size_t kChunkBytes = 4096;
 
 // The raster formats a picture may have, by the bytes it starts with, and the
@@ -45,8 +48,9 @@ struct RasterFormat {
     size_t magicBytes;
     const char* loader;
 };
-// GIF is not among them: GdkPixbuf composes every frame of an animation at
-// the end, in one call, so a file of many tiny frames could not be stopped.
+// GIF is not among them: an animation composes each of its frames over the
+// whole picture, so a file of many tiny frames costs far more than its bytes,
+// and the game has none.
 constexpr RasterFormat kRasterFormats[] = {
     {"\x89PNG\r\n\x1a\n", 8, "png"},
     {"\xFF\xD8\xFF", 3, "jpeg"},
