@@ -4,8 +4,8 @@
 // (and with it the database) runs on the work queues. The polling thread
 // suspends the connection, a worker computes the answer and resumes it, and
 // the polling thread queues the answer. A stalled database so holds up
-// workers only: other connections are still read and answered, and health
-// checks have workers of their own.
+// workers only: other connections are still read and answered. Registrations,
+// reads and health checks each have workers of their own (RankingSite::LaneOf).
 //
 // Everything the front keeps about a connection lives in its Link, made when
 // the library accepts the connection and freed when the library says it is
@@ -56,8 +56,10 @@ constexpr unsigned kConnectionTimeoutSeconds = 60;
 // lines. A request that does not fit is answered 414 or 431. 1,000 idle
 // connections hold at most 32 MiB.
 constexpr size_t kConnectionMemoryBytes = 32 * 1024;
-// Threads running the site: SQLite and PostgreSQL lend 16 connections.
-constexpr unsigned kSiteWorkers = 16;
+// Threads running the site, lane by lane. More writers would only queue for
+// the database's one writer lock, and lengthen the registrations' tail.
+constexpr unsigned kWriteWorkers = 4;
+constexpr unsigned kReadWorkers = 8;
 constexpr unsigned kHealthWorkers = 2;
 // How a stop waits without a request in flight before it closes the
 // connections.
@@ -74,7 +76,6 @@ constexpr rlim_t kSpareDescriptors = 64;
 constexpr size_t kLongestTarget = 8 * 1024;
 constexpr size_t kMostArguments = 64;
 
-const char kHealthPath[] = "/healthz";
 const char kTooLong[] =
     "HTTP/1.1 414 URI Too Long\r\nConnection: close\r\nContent-Type: text/plain; "
     "charset=utf-8\r\nContent-Length: 50\r\n\r\nThe address is too long or has too many "
@@ -325,14 +326,30 @@ struct HttpFront::Callbacks {
             link->handedOver = true;
             SiteRequest request{link->method, link->target, link->client,
                                 static_cast<int64_t>(std::time(nullptr)), SteadySeconds()};
-            bool health = request.target.substr(0, request.target.find('?')) == kHealthPath;
+            Lane lane = RankingSite::LaneOf(request.method, request.target);
             MHD_suspend_connection(connection);
-            (health ? front->m_healthWork : front->m_siteWork)
-                ->Post([front, link, connection, request] {
-                    link->answer = front->Answer(request);
-                    link->ready = true;
-                    MHD_resume_connection(connection);
-                });
+            bool posted = false;
+            {
+                std::lock_guard<std::mutex> lock(front->m_workMutex);
+                WorkQueue* work = lane == Lane::Write  ? front->m_writeWork.get()
+                                  : lane == Lane::Read ? front->m_readWork.get()
+                                                       : front->m_healthWork.get();
+                if (work != nullptr) {
+                    work->Post([front, link, connection, request] {
+                        link->answer = front->Answer(request);
+                        link->ready = true;
+                        MHD_resume_connection(connection);
+                    });
+                    posted = true;
+                }
+            }
+            if (!posted) {
+                // A keep-alive request that came in the last moment of a stop.
+                link->answer =
+                    Refusal(503, "Stopping", "The server is stopping; please try again.");
+                link->ready = true;
+                MHD_resume_connection(connection);
+            }
             return MHD_YES;
         }
         return link->ready ? Send(front, connection, link) : MHD_YES;
@@ -434,8 +451,12 @@ void HttpFront::Start(int listenFd) {
                     " connections; raise it (ulimit -n, LimitNOFILE=) for " +
                     std::to_string(m_limits.connections) + ".");
     }
-    m_siteWork = std::make_unique<WorkQueue>(kSiteWorkers);
-    m_healthWork = std::make_unique<WorkQueue>(kHealthWorkers);
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        m_writeWork = std::make_unique<WorkQueue>(kWriteWorkers);
+        m_readWork = std::make_unique<WorkQueue>(kReadWorkers);
+        m_healthWork = std::make_unique<WorkQueue>(kHealthWorkers);
+    }
     m_daemon = MHD_start_daemon(
         flags, 0, &Callbacks::OnAccept, this, &Callbacks::OnRequest, this,
         MHD_OPTION_EXTERNAL_LOGGER, &Callbacks::OnLibraryMessage, this, MHD_OPTION_LISTEN_SOCKET,
@@ -447,7 +468,9 @@ void HttpFront::Start(int listenFd) {
         &Callbacks::OnRequestLine, this, MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::OnCompleted, this,
         MHD_OPTION_END);
     if (m_daemon == nullptr) {
-        m_siteWork.reset();
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        m_writeWork.reset();
+        m_readWork.reset();
         m_healthWork.reset();
         // The socket is not closed here: whether the library already did
         // is not said, and closing a number twice may close another's file.
@@ -504,8 +527,16 @@ void HttpFront::Stop(std::chrono::milliseconds drainLimit) {
     m_sweeper.join();
     // The workers finish their jobs (each bounded by the database's time-out)
     // and resume their connections while the library still runs.
-    m_siteWork.reset();
-    m_healthWork.reset();
+    std::unique_ptr<WorkQueue> queues[3];
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        queues[0] = std::move(m_writeWork);
+        queues[1] = std::move(m_readWork);
+        queues[2] = std::move(m_healthWork);
+    }
+    for (auto& queue : queues) {
+        queue.reset();
+    }
     MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
     if (listenFd != MHD_INVALID_SOCKET) {

@@ -71,9 +71,12 @@ class HttpFront {
     bool m_sweeping = false;
     std::condition_variable m_sweepWake;
     std::thread m_sweeper;
-    // Health checks have workers of their own: they never queue behind
-    // registrations waiting for a stalled database.
-    std::unique_ptr<WorkQueue> m_siteWork;
+    // The lanes' workers (RankingSite::LaneOf): nothing queues behind
+    // registrations waiting for a stalled database. Gone (m_workMutex) once
+    // a stop has let them finish.
+    std::mutex m_workMutex;
+    std::unique_ptr<WorkQueue> m_writeWork;
+    std::unique_ptr<WorkQueue> m_readWork;
     std::unique_ptr<WorkQueue> m_healthWork;
 };
 
