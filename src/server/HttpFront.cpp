@@ -196,7 +196,8 @@ struct HttpFront::Link {
     std::string target;
     std::string method;
     std::chrono::steady_clock::time_point start;
-    bool begun = false;  // its head is read: counted in flight, never swept
+    // Its head is read: counted in flight, never swept. The sweeper reads it.
+    std::atomic<bool> begun{false};
     bool headersRead = false;
     bool handedOver = false;
     bool answered = false;
@@ -206,7 +207,8 @@ struct HttpFront::Link {
     void NextRequest() {
         target.clear();
         method.clear();
-        begun = headersRead = handedOver = answered = ready = false;
+        begun = false;
+        headersRead = handedOver = answered = ready = false;
         answer = SiteResponse();
     }
 };
