@@ -402,7 +402,7 @@ class SqliteScoreStore final : public ScoreStore {
             }
             auto connection = m_pool.Acquire();
             Run run(*connection, sql::kReadVersion, "read");
-            return run.Step() && Intact(*connection);
+            return run.Step() && Intact();
         } catch (const StoreError&) {
             return false;
         }
@@ -429,13 +429,15 @@ class SqliteScoreStore final : public ScoreStore {
 
     // PRAGMA quick_check reads every page, at most every
     // kIntegrityCheckInterval and for at most the time-out: a check cut short
-    // (a very large file) keeps the last verdict.
-    bool Intact(Connection& connection) {
+    // (a very large file) keeps the last verdict. It runs on a connection of
+    // its own, whose empty page cache makes it read the file itself.
+    bool Intact() {
         std::lock_guard<std::mutex> lock(m_checkMutex);
         auto now = std::chrono::steady_clock::now();
         if (m_checked && now - m_checkedAt < kIntegrityCheckInterval) {
             return m_intact;
         }
+        Connection connection(m_path, SQLITE_OPEN_READWRITE, m_timeout);
         auto deadline = now + m_timeout;
         sqlite3_progress_handler(
             connection.Db(), 1000,
