@@ -9,12 +9,14 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "server/ConnectionPool.h"
 #include "server/StoreSql.h"
+#include "server/Watchdog.h"
 
 namespace server {
 namespace {
@@ -25,8 +27,10 @@ constexpr const char* kChannel = "zankoruc_scores";
 // Request threads beyond this wait for a connection: PostgreSQL keeps a
 // process per connection, and several servers share its connection limit.
 constexpr size_t kMaxConnections = 8;
-// Seconds a connection attempt may take, unless the URI says otherwise.
-constexpr const char* kConnectTimeout = "5";
+// A statement past the time-out is cancelled by the server itself
+// (statement_timeout); a server that does not even do that gets this much
+// longer before the session is cut.
+constexpr std::chrono::milliseconds kCutMargin(1000);
 constexpr int kListenRetryMs = 1000;
 // Two servers upgrading one new database take turns on this lock.
 constexpr const char* kUpgradeLock = "SELECT pg_advisory_xact_lock(7031410)";
@@ -38,6 +42,7 @@ struct Server {
     std::string uri;
     std::string name;
     std::string password;
+    std::chrono::milliseconds timeout{0};  // for connecting and for each statement
 
     std::string Clean(std::string message) const {
         while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
@@ -53,7 +58,7 @@ struct Server {
     }
 };
 
-Server Describe(const std::string& uri) {
+Server Describe(const std::string& uri, std::chrono::milliseconds timeout) {
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(uri.c_str(), &error);
     if (options == nullptr) {
@@ -81,6 +86,7 @@ Server Describe(const std::string& uri) {
     Server server;
     server.uri = uri;
     server.password = password;
+    server.timeout = timeout;
     server.name = "the PostgreSQL database \"" + (database.empty() ? user : database) + "\" at " +
                   (host.empty() ? "localhost" : host) + ":" + (port.empty() ? "5432" : port);
     return server;
@@ -94,11 +100,20 @@ class Connection {
   public:
     Connection(const Server& server, const char* role) : m_server(server) {
         std::string application = std::string("zankoruc-ranking ") + role;
-        const char* keywords[] = {"connect_timeout", "application_name", "client_encoding",
-                                  "dbname", nullptr};
+        // libpq counts whole seconds, and takes no fewer than 2.
+        std::string connectSeconds = std::to_string(
+            std::max<long>(2, static_cast<long>((server.timeout.count() + 999) / 1000)));
+        // Upgrades may take long on a large database: only requests are bounded.
+        std::string options =
+            std::string(role) == "upgrade"
+                ? std::string()
+                : "-c statement_timeout=" + std::to_string(server.timeout.count());
+        const char* keywords[] = {"connect_timeout", "options", "application_name",
+                                  "client_encoding", "dbname",  nullptr};
         // Values before "dbname" are defaults the URI may override.
-        const char* values[] = {kConnectTimeout, application.c_str(), "UTF8", server.uri.c_str(),
-                                nullptr};
+        const char* values[] = {connectSeconds.c_str(), options.c_str(),
+                                application.c_str(),    "UTF8",
+                                server.uri.c_str(),     nullptr};
         m_conn = PQconnectdbParams(keywords, values, 1);
         if (m_conn == nullptr || PQstatus(m_conn) != CONNECTION_OK) {
             std::string message = m_conn ? PQerrorMessage(m_conn) : "out of memory";
@@ -307,9 +322,9 @@ void Upgrade(Connection& connection, const Server& server) {
 
 class PostgresScoreStore final : public ScoreStore {
   public:
-    explicit PostgresScoreStore(const std::string& uri)
-        : m_server(Describe(uri)),
-          m_pool([this] { return OpenPooled(); }, kMaxConnections, std::chrono::seconds(10),
+    PostgresScoreStore(const std::string& uri, std::chrono::milliseconds timeout)
+        : m_server(Describe(uri, timeout)),
+          m_pool([this] { return OpenPooled(); }, kMaxConnections, timeout,
                  "No connection to " + m_server.name + " came free in time.") {
         {
             Connection first(m_server, "upgrade");
@@ -431,6 +446,8 @@ class PostgresScoreStore final : public ScoreStore {
     void OnSession(OnClosedSession retry, const std::function<void(Connection&)>& work) {
         for (int attempt = 1;; ++attempt) {
             auto connection = Lend();
+            std::optional<Watchdog::Guard> guard;
+            guard.emplace(m_watchdog, PQsocket(connection->Conn()), m_server.timeout + kCutMargin);
             try {
                 work(*connection);
                 return;
@@ -439,7 +456,13 @@ class PostgresScoreStore final : public ScoreStore {
                     connection->RollBack();
                     throw;
                 }
+                bool cut = guard->Fired();
+                guard.reset();  // before the socket closes
                 connection.Discard();
+                if (cut) {
+                    throw StoreError(m_server.Clean(m_server.name) + " did not answer within " +
+                                     std::to_string(m_server.timeout.count()) + " ms.");
+                }
                 if (retry == OnClosedSession::Fail || attempt > 1) {
                     throw;
                 }
@@ -508,6 +531,7 @@ class PostgresScoreStore final : public ScoreStore {
     }
 
     Server m_server;
+    Watchdog m_watchdog;
     ConnectionPool<Connection> m_pool;
     std::unique_ptr<Connection> m_listener;  // the listener thread's alone once it runs
     std::atomic<uint64_t> m_stamp{0};
@@ -519,8 +543,9 @@ class PostgresScoreStore final : public ScoreStore {
 
 }  // namespace
 
-std::unique_ptr<ScoreStore> OpenPostgresScoreStore(const std::string& uri) {
-    return std::make_unique<PostgresScoreStore>(uri);
+std::unique_ptr<ScoreStore> OpenPostgresScoreStore(const std::string& uri,
+                                                   std::chrono::milliseconds timeout) {
+    return std::make_unique<PostgresScoreStore>(uri, timeout);
 }
 
 }  // namespace server

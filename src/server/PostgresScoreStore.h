@@ -12,6 +12,9 @@ namespace server {
 // schema up to date. Throws StoreError naming the host and database (never
 // the password) when it cannot connect or the schema is newer than this
 // program.
-std::unique_ptr<ScoreStore> OpenPostgresScoreStore(const std::string& uri);
+// `timeout` bounds connecting and every statement, a server that stopped
+// answering included.
+std::unique_ptr<ScoreStore> OpenPostgresScoreStore(const std::string& uri,
+                                                   std::chrono::milliseconds timeout);
 
 }  // namespace server

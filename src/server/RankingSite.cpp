@@ -45,6 +45,14 @@ std::vector<LevelScores> Fetch(ScoreStore& store, const Listing& listing) {
 
 }  // namespace
 
+Lane RankingSite::LaneOf(const std::string& method, const std::string& target) {
+    std::string path = target.substr(0, target.find('?'));
+    if (path == kHealthPath) {
+        return Lane::Health;
+    }
+    return path == kScorePath && method == "GET" ? Lane::Write : Lane::Read;
+}
+
 RankingSite::RankingSite(ScoreStore& store, int maxPerMinute)
     : m_store(store), m_limiter(maxPerMinute) {}
 

@@ -34,8 +34,15 @@ struct SiteResponse {
     std::string note;  // for the request log only: what went wrong inside
 };
 
+// Which workers a request waits for: registrations, which queue for the
+// database's single writer, never hold up the reading of pages, and neither
+// holds up the health check.
+enum class Lane { Write, Read, Health };
+
 class RankingSite {
   public:
+    static Lane LaneOf(const std::string& method, const std::string& target);
+
     // `maxPerMinute`: registrations one client may make in a minute, 0 for
     // no limit.
     RankingSite(ScoreStore& store, int maxPerMinute);

@@ -18,15 +18,16 @@ bool StartsWith(const std::string& text, const char* prefix) {
 
 }  // namespace
 
-std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database) {
+std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database,
+                                           std::chrono::milliseconds timeout) {
     if (StartsWith(database, "postgresql://") || StartsWith(database, "postgres://")) {
-        return OpenPostgresScoreStore(database);
+        return OpenPostgresScoreStore(database, timeout);
     }
     std::string path = StartsWith(database, "sqlite:") ? database.substr(7) : database;
     if (path.empty()) {
         throw StoreError("No ranking database given: name a SQLite file or a PostgreSQL URI.");
     }
-    return OpenSqliteScoreStore(path);
+    return OpenSqliteScoreStore(path, timeout);
 }
 
 std::string DefaultDatabasePath() {

@@ -5,7 +5,10 @@
 //
 // Every call may come from any of the server's threads at the same time; an
 // implementation keeps its own connections safe. A failure throws StoreError
-// with a sentence a host can act on; nothing is ever half-written.
+// with a sentence a host can act on; nothing is ever half-written. No call
+// waits much longer than the store's time-out, whatever the database does:
+// a locked file or a stalled server makes it fail, not hang.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -63,7 +66,8 @@ class ScoreStore {
     // rendered pages compare it; it is cheap enough to read per request.
     virtual uint64_t ChangeStamp() = 0;
 
-    // True when the database answers a trivial query.
+    // True when the database answers and can take a registration: for a
+    // file, that it is still the file opened, writable and not damaged.
     virtual bool Ping() = 0;
 };
 
@@ -72,8 +76,11 @@ class ScoreStore {
 //   "postgresql://..." or "postgres://..." - a PostgreSQL connection URI.
 // Throws StoreError naming the file or server when it cannot be opened, is
 // not a ranking database, or is newer than this program. It never
-// overwrites or truncates a file it cannot read.
-std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database);
+// overwrites or truncates a file it cannot read. `timeout` bounds every
+// call's wait for the database: its locks, its connections, its answers.
+constexpr std::chrono::milliseconds kDatabaseTimeout(3000);
+std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& database,
+                                           std::chrono::milliseconds timeout = kDatabaseTimeout);
 
 // "$XDG_DATA_HOME/zankoruc/ranking.sqlite3" (XDG_DATA_HOME defaulting to
 // ~/.local/share), the folder created when missing.

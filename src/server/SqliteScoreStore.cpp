@@ -1,6 +1,8 @@
 #include "server/SqliteScoreStore.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -16,9 +18,9 @@
 namespace server {
 namespace {
 
-// A writer waits this long for another one (of this process or another)
-// before the registration fails.
-constexpr int kBusyTimeoutMs = 5000;
+// How often the health check reads the whole file for damage; in between
+// it says what the last reading found.
+constexpr std::chrono::seconds kIntegrityCheckInterval(10);
 // More request threads than this wait for a connection; SQLite writes one at
 // a time anyway, and each connection keeps its own page cache.
 constexpr size_t kMaxConnections = 16;
@@ -40,7 +42,8 @@ bool HasSqliteHeader(const std::string& path) {
 // used by one thread at a time (SQLite's multi-thread mode).
 class Connection {
   public:
-    Connection(std::string path, int flags) : m_path(std::move(path)) {
+    Connection(std::string path, int flags, std::chrono::milliseconds timeout)
+        : m_path(std::move(path)) {
         int rc = sqlite3_open_v2(m_path.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             std::string message = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
@@ -48,7 +51,8 @@ class Connection {
             throw StoreError("Cannot open the ranking database " + m_path + ": " + message);
         }
         sqlite3_extended_result_codes(m_db, 1);
-        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        // A lock another connection holds is waited for this long at most.
+        sqlite3_busy_timeout(m_db, static_cast<int>(timeout.count()));
     }
     ~Connection() {
         for (auto& [sql, statement] : m_statements) {
@@ -267,13 +271,14 @@ void Upgrade(Connection& connection) {
 
 class SqliteScoreStore final : public ScoreStore {
   public:
-    explicit SqliteScoreStore(const std::string& path)
+    SqliteScoreStore(const std::string& path, std::chrono::milliseconds timeout)
         : m_path(path),
-          m_pool([this] { return OpenPooled(); }, kMaxConnections, std::chrono::seconds(10),
+          m_timeout(timeout),
+          m_pool([this] { return OpenPooled(); }, kMaxConnections, timeout,
                  "The ranking database " + path + " is busy: no connection came free.") {
         CheckBeforeOpening();
         {
-            Connection first(m_path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            Connection first(m_path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, m_timeout);
             // SQLite falls back to reading when the file is write-protected.
             if (sqlite3_db_readonly(first.Db(), "main") == 1) {
                 throw StoreError("The ranking database " + m_path +
@@ -283,10 +288,16 @@ class SqliteScoreStore final : public ScoreStore {
             ReadVersion(first);
             SwitchToWriteAheadLog(first);
             Upgrade(first);
+            struct stat opened {};
+            if (stat(m_path.c_str(), &opened) != 0) {
+                throw StoreError("The ranking database " + m_path + " went away while opening.");
+            }
+            m_device = opened.st_dev;
+            m_inode = opened.st_ino;
         }
         // It never writes, but a read-only connection closing last would
         // leave the log and its index beside the file.
-        m_watch = std::make_unique<Connection>(m_path, SQLITE_OPEN_READWRITE);
+        m_watch = std::make_unique<Connection>(m_path, SQLITE_OPEN_READWRITE, m_timeout);
         ChangeStamp();
     }
 
@@ -296,9 +307,28 @@ class SqliteScoreStore final : public ScoreStore {
         // lock taken sleeps in the busy handler in steps of up to 100 ms:
         // under load that showed as a 50 ms tail. This process's writers
         // queue here instead and get the lock the moment it is free; the busy
-        // time-out still covers other processes sharing the file.
-        std::lock_guard<std::mutex> oneWriter(m_writeMutex);
+        // time-out still covers other processes sharing the file. The two
+        // waits together stay within the time-out: when another program
+        // holds the lock, each registration fails after it, not after the
+        // queue of those before it.
+        auto deadline = std::chrono::steady_clock::now() + m_timeout;
+        std::unique_lock<std::timed_mutex> oneWriter(m_writeMutex, m_timeout);
+        if (!oneWriter.owns_lock()) {
+            throw StoreError("The ranking database " + m_path +
+                             " is locked: no registration got "
+                             "through within " +
+                             std::to_string(m_timeout.count()) + " ms.");
+        }
+        // The file deleted or replaced under the server: a registration would
+        // go into a file nobody will ever open again.
+        if (!SameFile()) {
+            throw StoreError("The ranking database " + m_path +
+                             " was deleted or replaced while the server ran; restart the server.");
+        }
         auto connection = m_pool.Acquire();
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        BusyFor busy(connection->Db(), std::max<std::chrono::milliseconds>(left, {}), m_timeout);
         Transaction transaction(*connection, doing);
         Run(*connection, sql::kCountLevel, doing).Bind(score.level).Step();
         Run(*connection, sql::kInsertScore, doing)
@@ -363,17 +393,80 @@ class SqliteScoreStore final : public ScoreStore {
         return m_stamp;
     }
 
+    // A file deleted, replaced, made read-only or damaged under the running
+    // server fails it, as well as one that does not answer.
     bool Ping() override {
         try {
+            if (!SameFile() || access(m_path.c_str(), W_OK) != 0) {
+                return false;
+            }
             auto connection = m_pool.Acquire();
             Run run(*connection, sql::kReadVersion, "read");
-            return run.Step();
+            return run.Step() && Intact();
         } catch (const StoreError&) {
             return false;
         }
     }
 
   private:
+    // Sets a connection's busy time-out for one registration, and back.
+    struct BusyFor {
+        BusyFor(sqlite3* db, std::chrono::milliseconds wait, std::chrono::milliseconds usual)
+            : m_db(db), m_usual(usual) {
+            sqlite3_busy_timeout(m_db, static_cast<int>(wait.count()));
+        }
+        ~BusyFor() { sqlite3_busy_timeout(m_db, static_cast<int>(m_usual.count())); }
+        BusyFor(const BusyFor&) = delete;
+        BusyFor& operator=(const BusyFor&) = delete;
+        sqlite3* m_db;
+        std::chrono::milliseconds m_usual;
+    };
+
+    bool SameFile() const {
+        struct stat now {};
+        return stat(m_path.c_str(), &now) == 0 && now.st_dev == m_device && now.st_ino == m_inode;
+    }
+
+    // PRAGMA quick_check reads every page, at most every
+    // kIntegrityCheckInterval and for at most the time-out: a check cut short
+    // (a very large file) keeps the last verdict. It runs on a connection of
+    // its own, whose empty page cache makes it read the file itself.
+    bool Intact() {
+        std::lock_guard<std::mutex> lock(m_checkMutex);
+        auto now = std::chrono::steady_clock::now();
+        if (m_checked && now - m_checkedAt < kIntegrityCheckInterval) {
+            return m_intact;
+        }
+        Connection connection(m_path, SQLITE_OPEN_READWRITE, m_timeout);
+        auto deadline = now + m_timeout;
+        sqlite3_progress_handler(
+            connection.Db(), 1000,
+            [](void* end) {
+                return std::chrono::steady_clock::now() >
+                               *static_cast<std::chrono::steady_clock::time_point*>(end)
+                           ? 1
+                           : 0;
+            },
+            &deadline);
+        sqlite3_stmt* statement = nullptr;
+        int rc =
+            sqlite3_prepare_v2(connection.Db(), "PRAGMA quick_check(1)", -1, &statement, nullptr);
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(statement);
+        }
+        bool ok = rc == SQLITE_ROW &&
+                  std::strcmp(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)),
+                              "ok") == 0;
+        sqlite3_finalize(statement);
+        sqlite3_progress_handler(connection.Db(), 0, nullptr, nullptr);
+        if ((rc & 0xff) != SQLITE_INTERRUPT) {
+            m_intact = ok;
+        }
+        m_checked = true;
+        m_checkedAt = now;
+        return m_intact;
+    }
+
     void CheckBeforeOpening() {
         namespace fs = std::filesystem;
         std::error_code error;
@@ -396,7 +489,7 @@ class SqliteScoreStore final : public ScoreStore {
     }
 
     std::unique_ptr<Connection> OpenPooled() {
-        auto connection = std::make_unique<Connection>(m_path, SQLITE_OPEN_READWRITE);
+        auto connection = std::make_unique<Connection>(m_path, SQLITE_OPEN_READWRITE, m_timeout);
         // In write-ahead logging, NORMAL syncs the log only at checkpoints. A
         // commit is in the log file (the kernel's cache) before Add returns,
         // so a killed server loses nothing; a power cut may lose the last
@@ -407,9 +500,16 @@ class SqliteScoreStore final : public ScoreStore {
     }
 
     std::string m_path;
+    std::chrono::milliseconds m_timeout;
+    dev_t m_device = 0;  // the file opened
+    ino_t m_inode = 0;
     ConnectionPool<Connection> m_pool;
     std::mutex m_watchMutex;
-    std::mutex m_writeMutex;
+    std::timed_mutex m_writeMutex;
+    std::mutex m_checkMutex;
+    bool m_checked = false;
+    bool m_intact = true;
+    std::chrono::steady_clock::time_point m_checkedAt;
     std::unique_ptr<Connection> m_watch;
     int64_t m_dataVersion = -1;
     uint64_t m_stamp = 0;
@@ -417,8 +517,9 @@ class SqliteScoreStore final : public ScoreStore {
 
 }  // namespace
 
-std::unique_ptr<ScoreStore> OpenSqliteScoreStore(const std::string& path) {
-    return std::make_unique<SqliteScoreStore>(path);
+std::unique_ptr<ScoreStore> OpenSqliteScoreStore(const std::string& path,
+                                                 std::chrono::milliseconds timeout) {
+    return std::make_unique<SqliteScoreStore>(path, timeout);
 }
 
 }  // namespace server

@@ -12,6 +12,8 @@ namespace server {
 // schema up to date. Throws StoreError naming the file when it is not a
 // ranking database, was written by a newer program or cannot be written; the
 // file is then left as it was.
-std::unique_ptr<ScoreStore> OpenSqliteScoreStore(const std::string& path);
+// `timeout` bounds each wait for a lock held by another connection.
+std::unique_ptr<ScoreStore> OpenSqliteScoreStore(const std::string& path,
+                                                 std::chrono::milliseconds timeout);
 
 }  // namespace server

@@ -107,13 +107,15 @@ int main(int argc, char** argv) {
     std::string listenAddress = listen != nullptr ? listen : "127.0.0.1:8080";
     g_free(listen);
 
-    // SIGTERM and SIGINT are taken by sigwait below: blocked before any
-    // thread starts, so every thread inherits the mask and none is
+    // SIGTERM, SIGINT and SIGHUP (a closed terminal, or a host's reload) are
+    // taken by sigwait below and end the server gracefully: blocked before
+    // any thread starts, so every thread inherits the mask and none is
     // interrupted. A client that hangs up must not kill the server.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
     RaiseDescriptorLimit();
@@ -157,8 +159,10 @@ int main(int argc, char** argv) {
 
     int signalNumber = 0;
     sigwait(&stopSignals, &signalNumber);
-    log.Write(std::string("Stopping on ") + (signalNumber == SIGINT ? "SIGINT" : "SIGTERM") +
-              ": finishing the requests in flight.");
+    const char* name = signalNumber == SIGINT   ? "SIGINT"
+                       : signalNumber == SIGHUP ? "SIGHUP"
+                                                : "SIGTERM";
+    log.Write(std::string("Stopping on ") + name + ": finishing the requests in flight.");
     front.Stop(kDrainLimit);
     store.reset();
     return 0;

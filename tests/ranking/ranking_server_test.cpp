@@ -82,6 +82,9 @@ TEST(RankingServer, AnswersTheRankAndKeepsScoresAcrossARestart) {
     RankingServerProcess again(database);
     ASSERT_TRUE(again.started()) << again.ErrorText();
     EXPECT_EQ(RankIn(Send(again, "Japan", "Eve", 3, 0)), std::make_pair(1, 5));
+    // A closed terminal or a host's reload ends it as gracefully.
+    EXPECT_EQ(again.Stop(SIGHUP), 0) << again.ErrorText();
+    EXPECT_NE(again.ErrorText().find("Stopping on SIGHUP"), std::string::npos);
 }
 
 TEST(RankingServer, AKillLosesNoAnsweredScoreAndHalfWritesNothing) {

@@ -7,11 +7,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <regex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "MemoryScoreStore.h"
 #include "server/HttpFront.h"
@@ -28,8 +30,13 @@ struct Reply {
     bool Has(const std::string& header) const { return head.find("\r\n" + header) != head.npos; }
 };
 
-int Connect(int port) {
+// A connection from `from`, one of the loopback addresses.
+int Connect(int port, const char* from = "127.0.0.1") {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &source.sin_addr);
+    bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -65,6 +72,29 @@ Reply ReadReply(int fd, bool head = false) {
     return reply;
 }
 
+// "a=1&a=1...": `count` query arguments.
+std::string Arguments(int count) {
+    std::string query = "a=1";
+    for (int i = 1; i < count; ++i) {
+        query += "&a=1";
+    }
+    return query;
+}
+
+// The resident memory of this process, in bytes.
+long ResidentBytes() {
+    long pages = 0;
+    long resident = 0;
+    FILE* statm = fopen("/proc/self/statm", "r");
+    if (statm != nullptr && fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+        resident = 0;
+    }
+    if (statm != nullptr) {
+        fclose(statm);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
 class Front : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -91,7 +121,9 @@ class Front : public ::testing::Test {
     server::RankingSite site{store, 2};
     FILE* logFile = tmpfile();
     std::unique_ptr<server::RequestLog> log = std::make_unique<server::RequestLog>(fileno(logFile));
-    server::HttpFront front{site, *log};
+    // Short enough for a test to see a slow client closed, and few enough
+    // connections for a test to fill them.
+    server::HttpFront front{site, *log, {std::chrono::milliseconds(1500), 200}};
     std::string address;
     int port = 0;
 };
@@ -147,6 +179,14 @@ TEST_F(Front, AnswersEachStatusWithItsHeaders) {
          405, "Allow: GET, HEAD"},
         {"DELETE /game/zankoru/GameSet.asp" + close, 405, "Allow: GET\r\n"},
         {"GET /" + std::string(20000, 'a') + close, 414, ""},
+        {"GET /game/zankoru/GameResult.asp?" + Arguments(300) + close, 414, "Connection: close"},
+        {"GET /game/zankoru/GameResult.asp?" + Arguments(64) + close, 200, html},
+        {"GET http://x/game/zankoru/GameResult.asp?level=1" + close, 200, html},
+        {"GET HTTP://x?level=1" + close, 404, html},
+        {"GET /healthz HTTP/1.1\r\nConnection: close\r\n\r\n", 400, "Connection: close"},
+        {"GET /healthz HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab",
+         400, "Connection: close"},
+        {"GET /healthz HTTP/1.0\r\n\r\n", 200, ""},
     };
     for (const auto& [request, status, header] : cases) {
         Reply reply = Exchange(request);
@@ -169,6 +209,89 @@ TEST_F(Front, RefusesTheThirdScoreOfTheMinuteAndFailsHealthWithTheDatabase) {
     EXPECT_EQ(200, Exchange("GET /healthz HTTP/1.0\r\n\r\n").Status());
     store.answering = false;
     EXPECT_EQ(503, Exchange("GET /healthz HTTP/1.0\r\n\r\n").Status());
+}
+
+// The library keeps a record of every argument in the connection's memory;
+// a request whose records do not fit used to get no answer at all, and its
+// memory never came back.
+TEST_F(Front, RefusesARequestTooBigForItsConnectionAtOnceAndFreesIt) {
+    const std::string request =
+        "GET /game/zankoru/GameResult.asp?" + Arguments(480) + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    auto send10000 = [&] {
+        int refused = 0;
+        for (int i = 0; i < 10000; ++i) {
+            refused += Exchange(request).Status() == 414 ? 1 : 0;
+        }
+        return refused;
+    };
+    EXPECT_EQ(10000, send10000());  // also brings the allocator's pools up
+    long before = ResidentBytes();
+    EXPECT_EQ(10000, send10000());
+    EXPECT_LT(ResidentBytes() - before, 4 << 20) << "the refused requests kept their memory";
+    auto start = std::chrono::steady_clock::now();
+    front.Stop(std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+        << "a refused request was still counted in flight";
+}
+
+// A few addresses holding idle or trickling connections must lock nobody
+// out: such connections are closed when their request head is late, and the
+// last slots are kept for addresses that hold few.
+TEST_F(Front, ClosesSlowRequestsAndKeepsRoomForNewAddresses) {
+    std::vector<int> crowd;
+    for (const char* from : {"127.0.0.2", "127.0.0.3"}) {
+        for (int i = 0; i < 150; ++i) {
+            int fd = Connect(port, from);
+            send(fd, "GET /healthz HTTP/1.1\r\n", 24, MSG_NOSIGNAL);
+            crowd.push_back(fd);
+        }
+    }
+    EXPECT_EQ(200, [&] {
+        int fd = Connect(port, "127.0.0.4");
+        send(fd, "GET /healthz HTTP/1.0\r\n\r\n", 26, MSG_NOSIGNAL);
+        int status = ReadReply(fd).Status();
+        close(fd);
+        return status;
+    }()) << "a new address found no room";
+
+    int trickler = Connect(port, "127.0.0.5");
+    auto start = std::chrono::steady_clock::now();
+    bool closed = false;
+    for (int i = 0; i < 40 && !closed; ++i) {
+        closed = send(trickler, "X", 1, MSG_NOSIGNAL) < 0;
+        char byte;
+        closed = closed || recv(trickler, &byte, 1, MSG_DONTWAIT) == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    auto held = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(closed) << "a client sending a byte every 100 ms kept its connection";
+    EXPECT_LT(held, std::chrono::milliseconds(2500));
+    close(trickler);
+    for (int fd : crowd) {
+        char byte;
+        ssize_t got = recv(fd, &byte, 1, 0);  // refused ones were reset
+        EXPECT_TRUE(got == 0 || (got < 0 && errno == ECONNRESET)) << "an idle connection was kept";
+        close(fd);
+    }
+}
+
+// More registrations waiting than there are polling threads or writers.
+TEST_F(Front, AnswersHealthAndPagesWhileRegistrationsWaitForTheDatabase) {
+    store.Hold(true);
+    std::vector<std::thread> games;
+    for (int i = 0; i < 6; ++i) {
+        games.emplace_back([&] { Exchange(GameRequest("aria=UK&name=Kel&level=3&score=2")); });
+    }
+    store.WaitForAdd();
+    for (const char* path : {"/healthz", "/game/zankoru/GameResult.asp"}) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(200, Exchange(std::string("GET ") + path + " HTTP/1.0\r\n\r\n").Status());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << path;
+    }
+    store.Hold(false);
+    for (std::thread& game : games) {
+        game.join();
+    }
 }
 
 TEST_F(Front, StopLetsTheRequestInFlightFinish) {

@@ -289,6 +289,46 @@ TEST_P(StoreTest, ParallelRegistrationsEachCountAllBefore) {
     EXPECT_EQ(worst.total, kAll + 1);
 }
 
+// Another program holding the write lock (SQLite) or the table (PostgreSQL):
+// every registration fails within the time-out, however many wait, and
+// succeeds again once the lock is gone.
+TEST_P(StoreTest, ALockedDatabaseFailsEachRegistrationWithinTheTimeOut) {
+    if (!m_db) {
+        return;
+    }
+    auto store = OpenScoreStore(m_db->address, std::chrono::milliseconds(500));
+    sqlite3* file = nullptr;
+    PGconn* session = nullptr;
+    if (m_db->Postgres()) {
+        session = PQconnectdb(m_db->address.c_str());
+        PQclear(PQexec(session, "BEGIN"));
+        PQclear(PQexec(session, "LOCK TABLE scores IN EXCLUSIVE MODE"));
+    } else {
+        sqlite3_open(m_db->name.c_str(), &file);
+        ASSERT_EQ(sqlite3_exec(file, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    auto start = std::chrono::steady_clock::now();
+    std::vector<std::future<bool>> registrations;
+    for (int i = 0; i < 3; ++i) {
+        registrations.push_back(std::async(std::launch::async, [&] {
+            try {
+                store->Add(Score(1, 5));
+                return true;
+            } catch (const StoreError&) {
+                return false;
+            }
+        }));
+    }
+    for (auto& registration : registrations) {
+        EXPECT_FALSE(registration.get()) << "registered past another program's lock";
+    }
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::milliseconds(1400));
+    PQfinish(session);
+    sqlite3_close(file);
+    EXPECT_EQ(store->Add(Score(1, 5)).total, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, testing::Values("sqlite", "postgres"),
                          [](const auto& info) { return info.param; });
 
@@ -312,6 +352,38 @@ TEST(SqliteFile, DamagedOrForeignDatabasesAreRefusedAndLeftAlone) {
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1) << "files made beside it";
     }
     EXPECT_NE(Opening("sqlite:"), "");
+}
+
+// What the health check must see under a running server: a file damaged
+// (every read then fails) or deleted (registrations would go into a file
+// nobody opens again).
+TEST(SqliteFile, HealthFailsOnADamagedOrDeletedFile) {
+    for (const std::string harm : {"none", "damaged", "deleted"}) {
+        Scratch db;
+        auto store = OpenScoreStore(db.address);
+        for (int hits = 0; hits < 50; ++hits) {
+            store->Add(Score(1, hits, std::string(60, 'n')));
+        }
+        if (harm == "damaged") {
+            store.reset();  // its pages are in the main file now
+            int page =
+                std::stoi(db.Query("SELECT rootpage FROM sqlite_master WHERE name = 'scores'"));
+            std::fstream file(db.name, std::ios::binary | std::ios::in | std::ios::out);
+            file.seekp((page - 1) * 4096);
+            file << std::string(4096, 'Z');
+            file.close();
+            store = OpenScoreStore(db.address);
+        } else if (harm == "deleted") {
+            fs::remove(db.name);
+        }
+        EXPECT_EQ(store->Ping(), harm == "none") << harm;
+        bool registered = false;
+        try {
+            registered = store->Add(Score(1, 1)).total > 0;
+        } catch (const StoreError&) {
+        }
+        EXPECT_EQ(registered, harm == "none") << harm;
+    }
 }
 
 TEST(PostgresServer, UnreachableServerIsNamedWithoutThePassword) {
