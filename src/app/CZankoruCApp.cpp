@@ -12,6 +12,7 @@
 #include "platform/sys/SoundServerEnvironment.h"
 #include "platform/ui/DesktopDialogs.h"
 #include "platform/ui/MainWindow.h"
+#include "shared/DisplayText.h"
 
 CZankoruCApp theApp;
 
@@ -42,7 +43,7 @@ int CZankoruCApp::InitInstance(int argc, char** argv) {
     if (search.found.empty()) {
         std::string message = GameFilesMissingMessage(search);
         std::fprintf(stderr, "%s: %s\n", platform::ApplicationName().c_str(), message.c_str());
-        platform::DesktopMessageBoxes().Show(message, platform::ApplicationName());
+        platform::DesktopMessageBoxes().Show(message, DisplayText(platform::ApplicationName()));
         return 1;
     }
     // The settings live under the company folder "velkor".

@@ -7,6 +7,7 @@
 #include "ranking/LaunchUpdater.h"
 #include "ranking/RankingPage.h"
 #include "ranking/SendScore.h"
+#include "shared/DisplayText.h"
 
 namespace {
 
@@ -160,7 +161,8 @@ void CZankoruCDlg::OfferScore() {
             answer = SendScore(http, dialogs, aria, name, level, score, &cancelled);
         });
     if (answered) {
-        services.messages.Show(answer, platform::ApplicationName());
+        // The caption is the program file's name, which may be any bytes.
+        services.messages.Show(answer, DisplayText(platform::ApplicationName()));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "manifest/AssetManifest.h"
 #include "platform/files/AssetPath.h"
+#include "shared/DisplayText.h"
 
 bool HoldsGameFiles(const std::string& directory) {
     return !directory.empty() &&
@@ -39,8 +40,8 @@ GameDirectorySearch FindGameDirectory(const std::string& namedDirectory,
 std::string GameFilesMissingMessage(const GameDirectorySearch& search) {
     std::string message = "The game's sounds were not found. Looked in:";
     for (const std::string& place : search.lookedIn) {
-        message +=
-            "\n" + (place.empty() ? std::string("(the current directory is unreadable)") : place);
+        message += "\n" + (place.empty() ? std::string("(the current directory is unreadable)")
+                                         : DisplayText(place));
     }
     return message;
 }

@@ -3,12 +3,14 @@
 #include "http/HttpRedirect.h"
 #include "http/HttpText.h"
 #include "http/PageLines.h"
+#include "shared/DisplayText.h"
 
 namespace {
 
 const char kNoUrlMessage[] = "URLが指定されていません。";
 const char kNoHostMessage[] = "No server name could be taken from the address.";
 const char kBodyCutMessage[] = "The answer is longer than 16 MiB; it was cut there.";
+const char kCancelledMessage[] = "The request was cancelled.";
 const char kLinesCutMessage[] = "The answer has more than 65536 lines; it was cut there.";
 const char kOtherSchemeMessage[] =
     "The answer sends the request on to an address that is neither http nor https: ";
@@ -70,6 +72,10 @@ platform::HttpResponse SendOrFail(platform::HttpClient& http,
     platform::HttpResponse response = http.Send(request);
     if (!response.received) {
         throw NetworkFailure{response.error};
+    }
+    // An answer that came in just as the player cancelled is not read.
+    if (request.cancelled != nullptr && *request.cancelled) {
+        throw NetworkFailure{kCancelledMessage};
     }
     return response;
 }
@@ -135,15 +141,17 @@ platform::HttpRequest CKelHttpConnect::MakeRequest(const std::string& method,
 
 void CKelHttpConnect::AskCredentials(const std::string& host, const std::string& challengeHeaders,
                                      platform::HttpRequest& request) {
+    // The host may come from a redirect and the realm is the server's own
+    // text: both are shown in the dialog and read out.
     platform::CredentialsPrompt prompt;
-    prompt.host = host;
+    prompt.host = DisplayText(host);
     bool basic = false;
     bool digest = false;
     for (const std::string& challenge : FindHeaderValues(challengeHeaders, "WWW-Authenticate")) {
         basic = basic || StartsWithNoCase(challenge, "Basic");
         digest = digest || StartsWithNoCase(challenge, "Digest");
         if (prompt.realm.empty()) {
-            prompt.realm = RealmOf(challenge);
+            prompt.realm = DisplayText(RealmOf(challenge));
         }
     }
     platform::Credentials credentials;
@@ -232,8 +240,12 @@ int CKelHttpConnect::RequestPage(const std::string& url, const std::string& body
         }
 
         m_arrLines.clear();
-        PageLineSplitter splitter(m_arrLines);
+        PageLineSplitter splitter(m_arrLines, m_cancelled);
         splitter.Feed(response.body.data(), response.body.size());
+        if (splitter.Cancelled()) {
+            m_arrLines.clear();
+            throw NetworkFailure{kCancelledMessage};
+        }
         if (response.bodyCut) {
             // The whole lines before the cut stay; the piece it fell in goes.
             throw NetworkFailure{kBodyCutMessage};

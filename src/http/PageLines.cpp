@@ -2,13 +2,19 @@
 
 #include <cstring>
 
-PageLineSplitter::PageLineSplitter(std::vector<std::string>& lines) : lines(lines) {
+PageLineSplitter::PageLineSplitter(std::vector<std::string>& lines,
+                                   const std::atomic<bool>* cancelled)
+    : lines(lines), cancelled(cancelled) {
     piece.reserve(kMaxPieceBytes);
 }
 
 void PageLineSplitter::Feed(const char* data, size_t size) {
     // Past the line cap nothing more is kept, so the rest is not even split.
-    for (size_t i = 0; i < size && !cut; ++i) {
+    for (size_t i = 0; i < size && !cut && !stopped; ++i) {
+        if (i % kCancelCheckBytes == 0 && cancelled != nullptr && *cancelled) {
+            stopped = true;
+            return;
+        }
         char c = data[i];
         if (c == '\r') {
             continue;

@@ -16,11 +16,14 @@ std::string ScoreAddress(const std::string& host, const std::string& aria, const
                          int level, int score);
 
 // The text between the line holding "DATA_START" and the line holding
-// "DATA_END" (each marker after the line's first character): every line
+// "DATA_END" (each marker after the line's first character), only its first
+// 64 KiB read: those bytes read as text (DisplayText: UTF-8, else Shift-JIS,
+// else U+FFFD for what is neither; no control characters), every line
 // trimmed, "<P>" turned into "\n", HTML character references (&amp; &lt; &gt;
-// &quot; &apos; &#N; &#xH;) turned into their characters, empty lines dropped, each kept line
-// followed by "\r\n", the whole cut after 2,000 characters or 20 lines ("\n"),
-// never inside a UTF-8 character. "Err" when that leaves nothing.
+// &quot; &apos; &#N; &#xH;) turned into their characters unless they name a
+// control character, empty lines dropped, each kept line followed by "\r\n",
+// the whole cut after 2,000 characters or 20 lines ("\n"), never inside a
+// UTF-8 character. "Err" when that leaves nothing.
 std::string ReadScoreAnswer(const std::vector<std::string>& pageLines);
 
 // Sends the score to the ranking server (RankingHost()) and returns the text

@@ -4,6 +4,7 @@
 
 #include "platform/files/AssetPath.h"
 #include "platform/files/RiffReader.h"
+#include "shared/DisplayText.h"
 #include "sound/CSoundVolume.h"
 #include "sound/WaveClipReader.h"
 
@@ -95,7 +96,8 @@ int CSoundPlay::LoadSound(int id) {
         for (const LoadMessage& message : kLoadMessages) {
             if (message.result == result) {
                 // The path on its own line says which of the game's files to replace.
-                services.messages.Show(std::string(message.text) + "\n" + file, message.caption);
+                services.messages.Show(std::string(message.text) + "\n" + DisplayText(file),
+                                       message.caption);
             }
         }
         return kFailure;

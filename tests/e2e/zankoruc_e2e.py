@@ -354,6 +354,68 @@ def hung(work):  # a server that takes the request and never answers; SIGTERM me
         server.close()
 
 
+def orca_reads(node):  # as a screen reader does: every accessible's name and text
+    read = [node.name, node.description]
+    with contextlib.suppress(NotImplementedError):
+        read.append(node.queryText().getText(0, -1))
+    for child in [node.getChildAtIndex(i) for i in range(node.childCount)]:
+        read += orca_reads(child) if child is not None else []
+    return read
+
+
+def shiftjis(work):  # a ranking server on a Japanese system answers in code page 932
+    import http.server
+    import threading
+    thanks, rank = "ありがとう、剣士さん。", "初級、1ヒット: 100人中5位。"
+    page = ("<html>\n  <!-- DATA_START -->\n%s<P>%s\n  <!-- DATA_END -->\n</html>\n"
+            % (thanks, rank)).encode("cp932")
+    asked = []
+
+    class Answer(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            asked.append(self.path)
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html; charset=Shift_JIS")
+            self.send_header("Content-Length", str(len(page)))
+            self.end_headers()
+            self.wfile.write(page)
+
+        def log_message(self, *_):
+            pass
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Answer)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    game = Game(work, {"ZANKORUC_RANKING_HOST": "127.0.0.1:%d" % server.server_address[1]})
+    try:
+        if not win_easy(game):
+            return
+        press("ctrl+a", *typed("Kensei"), "Return")
+        alert = wait_for(lambda: program_window("alert", "zankoruc"), 60)
+        read = []
+        for _ in range(3):  # the box as Orca reads it when it opens, and again
+            try:
+                read = orca_reads(alert)
+            except Exception as error:
+                read = [repr(error)]
+            time.sleep(0.5)
+        check(asked and asked[0].startswith("/game/zankoru/GameSet.asp?"),
+              "the score went to the server: %r" % asked)
+        check(any(thanks in text and rank in text for text in read),
+              "the box reads the Japanese answer: %r" % read)
+        if not check(game.process.poll() is None, "the game lives on while it is read (%r)"
+                     % game.process.returncode):
+            return
+        focus("zankoruc")
+        press("Return")
+        check(wait_for(lambda: program_window("alert", "zankoruc") is None, 30), "the box closes")
+        game.process.send_signal(signal.SIGTERM)
+        check(wait_for(lambda: game.process.poll() is not None, 20) and
+              game.process.returncode == 0, "and the game ends with status 0 (%r)"
+              % game.process.returncode)
+    finally:
+        game.stop()
+        server.shutdown()
+
+
 def nodisplay(work):
     env = {k: v for k, v in dict(os.environ, XDG_CONFIG_HOME=work).items() if "DISPLAY" not in k}
     result = subprocess.run([BINARY], cwd=GAME_DIR, env=env, capture_output=True, timeout=60)
@@ -594,7 +656,7 @@ if __name__ == "__main__":
     work = tempfile.mkdtemp(prefix="zk-e2e-%s-" % MODE)
     try:
         {"won": won, "hung": hung, "nodisplay": nodisplay, "sigterm": sigterm,
-         "badclip": badclip,
+         "badclip": badclip, "shiftjis": shiftjis,
          "elsewhere": elsewhere, "noassets": noassets, "unpacked": unpacked, "runpath": runpath,
          "pulse_heard": pulse_heard, "pulse_load": pulse_load, "pulse_restart": pulse_restart
          }[MODE](work)

@@ -13,6 +13,7 @@
 #include "platform/net/CurlHttpClient.h"
 #include "ranking/RankingHost.h"
 #include "ranking/SendScore.h"
+#include "shared/DisplayText.h"
 
 namespace {
 
@@ -144,6 +145,9 @@ TEST_F(Fetcher, ChallengePicksThePromptAndTheScheme) {
         {"www-authenticate: Digest realm=\"d\", nonce=\"n\"", "d", Digest},
         {"WWW-Authenticate: Digest realm=a b, q\r\nWWW-Authenticate: Basic", "a b", Basic},
         {"", "", None},  // cancelled
+        // The dialog shows the realm as text: Shift-JIS read, a bell dropped.
+        {"WWW-Authenticate: Basic realm=\"\x83\x89\x83\x93\x83\x4e\x07\"",
+         "\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xAF", Basic},
     };
     for (auto [challenges, realm, auth] : cases) {
         Answer(401, challenges);
@@ -155,7 +159,7 @@ TEST_F(Fetcher, ChallengePicksThePromptAndTheScheme) {
         EXPECT_EQ(auth, last.auth) << challenges;
         EXPECT_EQ(auth != None ? "kel:pw" : ":", last.user + ":" + last.password);
     }
-    EXPECT_EQ(6u, scripted.requests.size());  // each asked once, then once more
+    EXPECT_EQ(8u, scripted.requests.size());  // each asked once, then once more
 }
 
 TEST_F(Fetcher, SchemeCheckPicksPlainOrSecureAndRedirectsGoOnlyToHttpOrHttps) {
@@ -286,6 +290,11 @@ TEST(PageLines, SplitAtLineFeedsPieceSizeAndClosedTags) {
             EXPECT_EQ(lines, SplitInBlocks(body, block)) << body.substr(0, 40) << " in " << block;
         }
     }
+    std::atomic<bool> cancelled{true};
+    Lines none;
+    PageLineSplitter stopped(none, &cancelled);
+    stopped.Feed("a\nb\n", 4);
+    EXPECT_TRUE(none.empty() && stopped.Cancelled());
 }
 
 TEST(ReadScoreAnswer, TakesTheTextAfterAStartMarkerInsideItsLine) {
@@ -310,9 +319,78 @@ TEST(ReadScoreAnswer, TakesTheTextAfterAStartMarkerInsideItsLine) {
         {{"<DATA_START>",
           "Tom &amp; &lt;P&gt; &#8220;&#x5263;&#39;&quot;&amp;amp; &bogus; &#xD800; &#12"},
          "Tom & <P> \xE2\x80\x9C\xE5\x89\xA3'\"&amp; &bogus; &#xD800; &#12\r\n"},
+        // No control character reaches the box, written or as a reference.
+        {{"<DATA_START>", "\x01&#7;&#27; &#13;&#x85;&#0;\x1B", "\x7F"},
+         "&#7;&#27; &#13;&#x85;&#0;\r\n"},
+        // A server on a Japanese system answers in Shift-JIS, one on a Western one in Latin-1.
+        {{"<DATA_START>", "\x91\xE6 5 \x88\xCA<P>\x83\x89\x83\x93\x83\x4E"},
+         "\xE7\xAC\xAC 5 \xE4\xBD\x8D\n\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xAF\r\n"},
+        {{"<DATA_START>", "Caf\xE9 No.1"}, "Caf\xEF\xBF\xBD No.1\r\n"},
     };
     for (const auto& [page, text] : cases) {
         EXPECT_EQ(text, ReadScoreAnswer(page)) << page[0];
+    }
+}
+
+TEST(DisplayText, ReadsUtf8ThenCodePage932ElseReplacesAndDropsControls) {
+    const std::string kReplaced = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> cases[] = {
+        {"Tom & Jerry \xE5\x89\xA3 \xF0\x9F\x97\xA1\xC2\xA0",
+         "Tom & Jerry \xE5\x89\xA3 \xF0\x9F\x97\xA1\xC2\xA0"},
+        {"\x83\x89\x83\x93\x83\x4E", "\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xAF"},  // Shift-JIS
+        {"No.1 \x88\xEA\x88\xCA\x5C\r\n\x07", "No.1 \xE4\xB8\x80\xE4\xBD\x8D\\\r\n"},
+        {"caf\xE9", "caf" + kReplaced},                     // Latin-1
+        {"a\x80\xBF-", "a" + kReplaced + kReplaced + "-"},  // lone continuation bytes
+        {"\xC0\xAF\xE0\x80\xAF\xFF",
+         kReplaced + kReplaced + kReplaced + kReplaced + kReplaced + kReplaced},  // overlong
+        {"\xED\xA0\x80\xFF", kReplaced + kReplaced + kReplaced + kReplaced},      // a surrogate
+        {"\xF4\x90\x80\x80", kReplaced + kReplaced + kReplaced + kReplaced},      // past U+10FFFF
+        {"\xF0\x9F\x97", kReplaced + kReplaced + kReplaced},                      // cut short
+        {std::string("a\0b", 3), "ab"},
+        {"a\x01\x1B[31mb\x7F\xC2\x85\xC2\x9F", "a[31mb"},  // C0, DEL, C1
+        {"a\tb\r\nc\rd\n\r", "a\tb\r\ncd\n"},              // only a CR before LF stays
+        {"", ""},
+    };
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(text, DisplayText(bytes)) << bytes;
+        EXPECT_EQ(text, DisplayText(text));
+    }
+}
+
+TEST(SendScore, ReadsTheWorstSixteenMebibyteAnswersToTheirShortText) {
+    // The first `characters` characters of `unit` repeated.
+    auto repeated = [](const std::string& unit, size_t characters) {
+        std::string text;
+        for (size_t i = 0; i < characters; ++i) {
+            text += unit[i % unit.size()];
+        }
+        return text;
+    };
+    std::string kana, replaced;
+    for (int i = 0; i < 20; ++i) {
+        kana += "\xE3\x83\xA9\xE3\x83\xB3\r\n";
+    }
+    for (int i = 0; i < 2000; ++i) {
+        replaced += "\xEF\xBF\xBD";
+    }
+    // Each unit repeated to 16 MiB after the start marker, and what the box shows.
+    const std::pair<std::string, std::string> cases[] = {
+        {"&#<", repeated("&#<", 2000)},  // one line: references never closed
+        {"<&#1", repeated("<&#1", 2000)},
+        {"&amp;", std::string(2000, '&')},
+        {"<P>", std::string(20, '\n')},
+        {"\x83\x89\x83\x93\n", kana},  // 65,536 lines of Shift-JIS and more
+        {"xDATA_START\n", "Err"},
+        {"\xFF\x01", replaced},
+    };
+    FakeServices fakes;
+    fakes.http.response.received = true;
+    for (const auto& [unit, text] : cases) {
+        std::string& body = fakes.http.response.body = "xDATA_START\n";
+        while (body.size() + unit.size() <= 16 << 20) {
+            body += unit;
+        }
+        EXPECT_EQ(text, SendScore(fakes.http, fakes.dialogs, "Japan", "A", 1, 0)) << unit;
     }
 }
 
@@ -332,6 +410,9 @@ TEST(SendScore, AsksTheRankingHostWithTheQueryEncodedAndReadsItsAnswer) {
     // The player is held 20 s at most, whatever the server does.
     EXPECT_LE(start + 20s, fakes.http.requests.back().deadline);
     EXPECT_GE(steady_clock::now() + 20s, fakes.http.requests.back().deadline);
+    std::atomic<bool> cancel{false};  // the player cancels as the answer arrives
+    fakes.http.onSend = [&cancel](const platform::HttpRequest&) { cancel = true; };
+    EXPECT_EQ("Err", SendScore(fakes.http, fakes.dialogs, "Japan", "A", 1, 0, &cancel));
     fakes.http.response.received = false;
     EXPECT_EQ("Err", SendScore(fakes.http, fakes.dialogs, "Japan", "A", 1, 0));
     setenv("ZANKORUC_RANKING_HOST", "", 1);
