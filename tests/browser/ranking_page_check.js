@@ -1,8 +1,10 @@
 // Loads the ranking page in Debian's Chromium, checks by DOM that the three
-// level tables are there and readable, runs the axe-core accessibility audit
-// in the page and saves a screenshot for a look by eye.
+// level tables are there and readable, then at a phone's width and a desk's:
+// no two cells overlap, no text spills out of its cell or breaks inside a
+// word, the tables keep their roles for a screen reader, and the axe-core
+// audit is clean. A screenshot per width is saved for a look by eye.
 //
-//   node ranking_page_check.js URL SCREENSHOT.png
+//   node ranking_page_check.js URL SCREENSHOT.png  (saves SCREENSHOT-320.png, ...)
 // Exit status 0 when the page passes, 1 with the reasons on standard error.
 "use strict";
 const puppeteer = require("puppeteer-core");
@@ -56,12 +58,21 @@ async function main() {
         console.log(JSON.stringify(shape));
 
         await page.addScriptTag({path: axePath});
-        const audit = await page.evaluate(async () => {
-            const result = await window.axe.run(document, {resultTypes: ["violations"]});
-            return result.violations.map((v) => `${v.id}: ${v.help} (${v.nodes.length} nodes)`);
-        });
-        for (const v of audit) problems.push(`axe ${v}`);
-        if (screenshot) await page.screenshot({path: screenshot, fullPage: true});
+        for (const width of [320, 390, 1280]) {
+            await page.setViewport({width, height: 900});
+            for (const p of await page.evaluate(layoutProblems)) problems.push(`${width} px: ${p}`);
+            for (const p of roleProblems(await page.accessibility.snapshot({interestingOnly: false}))) {
+                problems.push(`${width} px: ${p}`);
+            }
+            const audit = await page.evaluate(async () => {
+                const result = await window.axe.run(document, {resultTypes: ["violations"]});
+                return result.violations.map((v) => `${v.id}: ${v.help} (${v.nodes.length} nodes)`);
+            });
+            for (const v of audit) problems.push(`${width} px: axe ${v}`);
+            if (screenshot) {
+                await page.screenshot({path: screenshot.replace(/(\.png)?$/, `-${width}.png`), fullPage: true});
+            }
+        }
     } finally {
         await browser.close();
     }
@@ -69,6 +80,84 @@ async function main() {
         console.error(problems.join("\n"));
         process.exit(1);
     }
+}
+
+// Runs in the page. Boxes under 2 px a side show no text (headers kept for
+// screen readers only) and are left out.
+function layoutProblems() {
+    const problems = [];
+    const shown = (el) => {
+        const r = el.getBoundingClientRect();
+        return r.width >= 2 && r.height >= 2;
+    };
+    const describe = (el) => `<${el.localName}> "${el.textContent.trim().slice(0, 40)}"`;
+    if (document.documentElement.scrollWidth > window.innerWidth) {
+        problems.push(`the page is ${document.documentElement.scrollWidth} px wide`);
+    }
+    const tables = [...document.querySelectorAll("table")];
+    for (const table of tables) {
+        const cells = [...table.querySelectorAll("th, td")].filter(shown);
+        const boxes = cells.map((el) => el.getBoundingClientRect());
+        for (let i = 0; i < cells.length; ++i) {
+            for (let j = i + 1; j < cells.length; ++j) {
+                // Collapsed borders may share a pixel.
+                const w = Math.min(boxes[i].right, boxes[j].right) - Math.max(boxes[i].left, boxes[j].left);
+                const h = Math.min(boxes[i].bottom, boxes[j].bottom) - Math.max(boxes[i].top, boxes[j].top);
+                if (w > 1 && h > 1) problems.push(`${describe(cells[i])} overlaps ${describe(cells[j])}`);
+            }
+        }
+        for (const cell of cells) {
+            // A cell may spill only into a scroller of its own.
+            const scrolls = /auto|scroll/.test(getComputedStyle(cell).overflowX);
+            if (cell.scrollWidth > cell.clientWidth && !scrolls) {
+                problems.push(`${describe(cell)} spills out: ${cell.scrollWidth} px in ${cell.clientWidth}`);
+            }
+        }
+    }
+    // A word's letters stay on one line.
+    const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+    for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+        for (const m of node.data.matchAll(/\S+/g)) {
+            const range = document.createRange();
+            range.setStart(node, m.index);
+            range.setEnd(node, m.index + m[0].length);
+            const tops = new Set([...range.getClientRects()].map((r) => Math.round(r.top)));
+            if (tops.size > 1) problems.push(`"${m[0]}" breaks over ${tops.size} lines`);
+        }
+    }
+    // Wide enough for columns, the levels' columns line up.
+    const columns = (table) => [...table.querySelectorAll("th")].map((th) => {
+        const r = th.getBoundingClientRect();
+        return `${Math.round(r.left)}+${Math.round(r.width)}`;
+    }).join(" ");
+    if (tables.length && shown(tables[0].querySelector("th"))) {
+        for (const table of tables) {
+            if (columns(table) !== columns(tables[0])) {
+                problems.push(`columns ${columns(table)} against ${columns(tables[0])}`);
+            }
+        }
+    }
+    return problems;
+}
+
+// The accessibility tree keeps every table a table with its column headers,
+// and a cell's name is its own text alone.
+function roleProblems(tree) {
+    const problems = [];
+    const count = {};
+    const walk = (node) => {
+        count[node.role] = (count[node.role] || 0) + 1;
+        if (node.role === "cell" && /^(Rank|Name|Area|Hits|Date)\b/.test(node.name || "")) {
+            problems.push(`cell named "${node.name}"`);
+        }
+        for (const child of node.children || []) walk(child);
+    };
+    walk(tree);
+    if (count.table !== 3 || count.columnheader !== 15) {
+        problems.push(`${count.table} tables with ${count.columnheader} column headers, want 3 with 15`);
+    }
+    if (!count.cell) problems.push("no cells in the accessibility tree");
+    return problems;
 }
 
 main().catch((error) => {

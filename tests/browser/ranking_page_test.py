@@ -3,9 +3,10 @@
 
 Starts the real zankoruc-ranking on a free port over a fresh database, sends
 it scores the way the game does (ties, every level, a name that looks like
-markup, a Shift-JIS name), then has headless Chromium load the page: the
-three level tables are checked by DOM, axe-core audits it, and a screenshot
-is left beside the build for a look by eye.
+markup, a Shift-JIS name, long names), then has headless Chromium load the page: the
+three level tables are checked by DOM at 320, 390 and 1280 px, axe-core
+audits each width, and a screenshot of each is left beside the build for a
+look by eye (SCREENSHOT-320.png, ...).
 
   ranking_page_test.py SERVER_PROGRAM SCREENSHOT.png
 """
@@ -24,6 +25,10 @@ SCORES = [
     ("Secret", "Jo", 3, 2),
     ("USA", "%3Cscript%3Ealert(1)%3C%2Fscript%3E", 3, 4),
     ("", "Kei", 3, 0),
+    # The longest area; a long name that wraps at its spaces; 32 letters
+    # without a space, as long as a name gets.
+    ("Saint%20Vincent%20and%20the%20Grenadines", "Sasaki%20Kojiro%20of%20Ganryu%20Island", 3, 5),
+    ("Liechtenstein", "TheSwordsmanWhoNeverTookOneHit32", 1, 3),
     ("Brazil", "%8C%95%8Em", 2, 1),  # "剣士" in Shift-JIS
     ("UK", "", 2, 7),
 ]
