@@ -114,15 +114,20 @@ function layoutProblems() {
             }
         }
     }
-    // A word's letters stay on one line.
+    // A word stays on one line unless it alone is wider than its cell.
     const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
     for (let node = walker.nextNode(); node; node = walker.nextNode()) {
-        for (const m of node.data.matchAll(/\S+/g)) {
+        const cell = node.parentElement.closest("th, td, caption") || node.parentElement;
+        const style = getComputedStyle(cell);
+        const room = cell.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight);
+        for (const m of node.data.matchAll(/[\p{L}\p{N}]+/gu)) {
             const range = document.createRange();
             range.setStart(node, m.index);
             range.setEnd(node, m.index + m[0].length);
-            const tops = new Set([...range.getClientRects()].map((r) => Math.round(r.top)));
-            if (tops.size > 1) problems.push(`"${m[0]}" breaks over ${tops.size} lines`);
+            const rects = [...range.getClientRects()];
+            const tops = new Set(rects.map((r) => Math.round(r.top)));
+            const wide = rects.reduce((sum, r) => sum + r.width, 0);
+            if (tops.size > 1 && wide <= room) problems.push(`"${m[0]}" breaks over ${tops.size} lines`);
         }
     }
     // Wide enough for columns, the levels' columns line up.
