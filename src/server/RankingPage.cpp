@@ -13,17 +13,35 @@ const char kRankingPath[] = "/game/zankoru/GameResult.asp";
 // still above 7:1 where they carry text.
 const char kStyle[] =
     ":root{color-scheme:dark}"
-    "body{margin:0 auto;max-width:50rem;padding:1rem;background:#121212;color:#eeeeee;"
+    "body{margin:0 auto;max-width:56rem;padding:1rem;background:#121212;color:#eeeeee;"
     "font:1rem/1.5 system-ui,sans-serif}"
     "a{color:#9ccaff}"
-    // Fixed columns: the three levels' tables line up.
+    // Fixed columns: the three levels' tables line up, Name gets the rest.
     "table{border-collapse:collapse;width:100%;margin-bottom:1.5rem;table-layout:fixed}"
-    "th:nth-child(1),th:nth-child(4){width:4.5rem}th:nth-child(5){width:12.5rem}"
+    "th:nth-child(1),th:nth-child(4){width:3.5rem}th:nth-child(3){width:9rem}"
+    "th:nth-child(5){width:12rem}"
     "caption{text-align:left;padding:.25rem 0;color:#d0d0d0}"
+    // A word is cut only when it alone is wider than its cell: a name of 32
+    // letters without a space on a phone.
     "th,td{text-align:left;padding:.25rem .5rem;border-bottom:1px solid #5a5a5a;"
-    "overflow-wrap:anywhere}"
+    "overflow-wrap:break-word}"
     "th{background:#242424}"
-    ".n{text-align:right;font-variant-numeric:tabular-nums}";
+    ".n{text-align:right;font-variant-numeric:tabular-nums}"
+    // Too narrow for five columns: each row a block, each cell a line after
+    // the label of its column. The headers stay in the table for screen
+    // readers, which read each cell with its header and skip the label.
+    "@media (max-width:45rem){"
+    "table,caption,tbody,tr{display:block}"
+    "th[scope]{position:absolute;width:1px;height:1px;padding:0;overflow:hidden;"
+    "clip-path:inset(50%);white-space:nowrap}"
+    "tr{border-bottom:1px solid #5a5a5a;padding:.25rem 0}"
+    "td{display:block;position:relative;border:0;padding:0 .5rem 0 5rem}"
+    "td::before{position:absolute;left:.5rem;color:#d0d0d0}"
+    "td:nth-child(1)::before{content:\"Rank\"/\"\"}td:nth-child(2)::before{content:\"Name\"/\"\"}"
+    "td:nth-child(3)::before{content:\"Area\"/\"\"}td:nth-child(4)::before{content:\"Hits\"/\"\"}"
+    "td:nth-child(5)::before{content:\"Date\"/\"\"}"
+    "td[colspan]{padding-left:.5rem}td[colspan]::before{content:none}"
+    ".n{text-align:left}}";
 
 std::string Head(const std::string& title) {
     return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
