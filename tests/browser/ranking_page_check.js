@@ -114,7 +114,8 @@ function layoutProblems() {
             }
         }
     }
-    // A word stays on one line unless it alone is wider than its cell.
+    // A word stays on one line; only one of 20 or more letters that alone is
+    // wider than its cell may be cut.
     const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
     for (let node = walker.nextNode(); node; node = walker.nextNode()) {
         const cell = node.parentElement.closest("th, td, caption") || node.parentElement;
@@ -127,7 +128,9 @@ function layoutProblems() {
             const rects = [...range.getClientRects()];
             const tops = new Set(rects.map((r) => Math.round(r.top)));
             const wide = rects.reduce((sum, r) => sum + r.width, 0);
-            if (tops.size > 1 && wide <= room) problems.push(`"${m[0]}" breaks over ${tops.size} lines`);
+            if (tops.size > 1 && (wide <= room || m[0].length < 20)) {
+                problems.push(`"${m[0]}" breaks over ${tops.size} lines`);
+            }
         }
     }
     // Wide enough for columns, the levels' columns line up.
