@@ -22,6 +22,8 @@ class TypeAhead {
     // `current` when nothing matches.
     int Type(const std::vector<std::string>& entries, int current, const std::string& character,
              uint32_t timeMs);
+    // The next letter starts a new prefix.
+    void Reset() { typed.clear(); }
     // Whether a prefix is under way at `timeMs`: a space then belongs to it.
     bool Typing(uint32_t timeMs) const;
 
