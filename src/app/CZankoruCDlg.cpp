@@ -161,6 +161,9 @@ void CZankoruCDlg::OfferScore() {
             answer = SendScore(http, dialogs, aria, name, level, score, &cancelled);
         });
     if (answered) {
+        // The answer ends every line with CR LF; the box would show the last
+        // one as an empty line.
+        answer.erase(answer.find_last_not_of("\r\n") + 1);
         // The caption is the program file's name, which may be any bytes.
         services.messages.Show(answer, DisplayText(platform::ApplicationName()));
     }

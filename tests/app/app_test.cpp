@@ -132,7 +132,7 @@ TEST_F(GameWindow, AWonGameSendsTheScoreShowsTheAnswerAndKeepsTheValues) {
         "http://" + RankingHost() +
             "/game/zankoru/GameSet.asp?aria=Japan&name=Tom%20%26%20Jerry&mode=0&level=2&score=4");
     ASSERT_EQ(fakes.messages.shown.size(), 1u);
-    EXPECT_EQ(fakes.messages.shown[0].text, "Thanks, Tom\nrank 3\r\n");
+    EXPECT_EQ(fakes.messages.shown[0].text, "Thanks, Tom\nrank 3");
     EXPECT_EQ(window.settings.aria, "Japan");
     EXPECT_EQ(window.settings.name, "Tom & Jerry");
     EXPECT_EQ(window.sceneType, CZankoruCDlg::SceneType::Menu);

@@ -1,7 +1,7 @@
 // The platform pieces the game's rules lean on: deadlines across the counter's
 // wrap, the runtime's random sequence, the key codes the duel reads, the asset
-// lookup's letter case, the settings file keeping every value whole, pictures
-// bounded in cost, and the sound server's names kept to the game.
+// lookup's letter case, the area list's type-ahead, the settings file keeping every value whole,
+// pictures bounded in cost, and the sound server's names kept to the game.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
@@ -22,6 +22,7 @@
 #include "platform/sys/SoundServerEnvironment.h"
 #include "platform/ui/MainWindow.h"
 #include "platform/ui/Picture.h"
+#include "platform/ui/TypeAhead.h"
 
 namespace fs = std::filesystem;
 
@@ -87,6 +88,33 @@ TEST(VirtualKeys, DuelKeysArriveWhateverShiftCapsNumLockAndLayout) {
     for (const Case& c : cases) {
         EXPECT_EQ(platform::VirtualKeyFromGdkKey(c.keyval, c.keycode, c.unshifted), c.expected)
             << std::hex << c.keyval;
+    }
+}
+
+TEST(TypeAhead, TypedLettersReachTheEntryTheyBegin) {
+    // The area list's order, which is not alphabetical.
+    const std::vector<std::string> areas = {"Secret",  "Italy",   "Jamaica", "Japan",
+                                            "Jordan",  "UAE",     "Uganda",  "UK",
+                                            "Ukraine", "Uruguay", "USA"};
+    struct Case {
+        int current;
+        const char* keys;  // each typed `gapMs` after the one before
+        uint32_t gapMs;
+        int chosen;
+    } cases[] = {{0, "jap", 60, 3},  {0, "JAP", 60, 3},  {0, "ja", 60, 2},   {3, "j", 60, 4},
+                 {0, "jjj", 60, 4},  {0, "jjjj", 60, 2}, {0, "ukr", 60, 8},  {0, "uk", 60, 7},
+                 {0, "jx", 60, 2},   {0, "ju", 1001, 5}, {0, "ju", 1000, 2}, {-1, "s", 60, 0},
+                 {0, "uuu", 300, 7}, {0, "q", 60, 0},    {2, "ja", 60, 2},   {3, "ja", 60, 3},
+                 {9, "u", 60, 10},   {10, "u", 60, 5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.keys) + " from " + std::to_string(c.current));
+        platform::TypeAhead typeAhead;
+        int current = c.current;
+        uint32_t time = 0xFFFFFE00u;  // the event clock wraps meanwhile
+        for (const char* key = c.keys; *key != '\0'; ++key, time += c.gapMs) {
+            current = typeAhead.Type(areas, current, std::string(1, *key), time);
+        }
+        EXPECT_EQ(current, c.chosen);
     }
 }
 
