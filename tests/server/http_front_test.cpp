@@ -227,7 +227,9 @@ TEST_F(Front, RefusesARequestTooBigForItsConnectionAtOnceAndFreesIt) {
     EXPECT_EQ(10000, send10000());  // also brings the allocator's pools up
     long before = ResidentBytes();
     EXPECT_EQ(10000, send10000());
-    EXPECT_LT(ResidentBytes() - before, 4 << 20) << "the refused requests kept their memory";
+    // They used to keep 23 MB per 10,000; AddressSanitizer's quarantine holds
+    // a few MB of freed blocks besides.
+    EXPECT_LT(ResidentBytes() - before, 8 << 20) << "the refused requests kept their memory";
     auto start = std::chrono::steady_clock::now();
     front.Stop(std::chrono::seconds(5));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
