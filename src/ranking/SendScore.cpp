@@ -74,24 +74,6 @@ std::string WithParagraphBreaks(const std::string& line) {
     }
 }
 
-void AppendUtf8(std::string& text, unsigned long code) {
-    if (code < 0x80) {
-        text += static_cast<char>(code);
-    } else if (code < 0x800) {
-        text += static_cast<char>(0xC0 | (code >> 6));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        text += static_cast<char>(0xE0 | (code >> 12));
-        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (code >> 18));
-        text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // The answer is HTML: a server escapes a name such as "Tom & Jerry" or
 // "<b>" so that a browser shows it as text. The message box shows text, so
 // the escapes the server can use become their characters again. Anything
@@ -130,7 +112,7 @@ std::string DecodeCharacterReferences(const std::string& line) {
                 bool valid = *rest == '\0' && number.find_first_of("+- ") == std::string::npos;
                 if (valid && code <= 0x10FFFF && !IsControlCharacter(static_cast<char32_t>(code)) &&
                     (code < 0xD800 || code > 0xDFFF)) {
-                    AppendUtf8(text, code);
+                    AppendUtf8(text, static_cast<char32_t>(code));
                     i = digits + length + 1;
                     decoded = true;
                 }

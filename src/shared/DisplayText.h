@@ -27,5 +27,8 @@
 
 std::string DisplayText(std::string_view bytes);
 
+// Appends the code point (at most U+10FFFF, no surrogate) as UTF-8.
+void AppendUtf8(std::string& text, char32_t code);
+
 // C0 (U+0000-U+001F), DEL (U+007F) and C1 (U+0080-U+009F).
 bool IsControlCharacter(char32_t code);
